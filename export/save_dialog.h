@@ -1,0 +1,40 @@
+#pragma once
+
+#include "common/gbk_text.h"
+
+#include <string>
+
+namespace yunque {
+
+// What the export needs of a save-file dialog. The dialog keeps each setting
+// until it is set again, and the last accepted file name for its lifetime.
+class SaveDialog {
+public:
+    virtual ~SaveDialog() = default;
+
+    // False once the dialog (or the window that holds it) is gone or closing;
+    // no other member may be called then.
+    virtual bool available() const = 0;
+
+    virtual void setSaveMode() = 0;
+    // Pairs of description and pattern separated by '|', e.g.
+    // "Text (*.txt)|*.txt"; the first pair is selected.
+    virtual void setFilter(const GbkText &filter) = 0;
+    // A file-system path (bytes as the file system names it).
+    virtual void setInitialFolder(const std::string &folder) = 0;
+    virtual void setDefaultExtension(const GbkText &extension) = 0;
+
+    // Shows the dialog and waits until it is closed. True when the user
+    // accepted a file name; false on cancel, close or failure to open.
+    virtual bool show() = 0;
+
+    // After show() returned true: the full path that was accepted, as the
+    // file system names it.
+    virtual std::string fileName() const = 0;
+
+    // Tells the user that the file could not be written; reason is the
+    // system's description of the failure.
+    virtual void reportWriteFailure(const std::string &path, const std::string &reason) = 0;
+};
+
+} // namespace yunque
