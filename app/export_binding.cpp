@@ -1,0 +1,9 @@
+#include "app/main_window.h"
+
+namespace yunque {
+
+void bindExport(MainWindow &)
+{
+}
+
+} // namespace yunque

@@ -1,0 +1,161 @@
+#include "app/window_conventions.h"
+
+#include "app/x11_window.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QWindow>
+
+namespace yunque {
+namespace {
+
+int &openWindows()
+{
+    static int count = 0;
+    return count;
+}
+
+bool endsWithLastWindow = false;
+
+// Esc closes the window whichever control has the focus; Enter and Return
+// do nothing except in a writable multi-line edit box. Installed on the
+// application so that it sees keys before any control can take them.
+class WindowKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+            return false;
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget)
+            return false;
+        auto *window = qobject_cast<ConventionalWindow *>(widget->window());
+        if (!window)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        switch (key->key()) {
+        case Qt::Key_Escape:
+            if (modifiers != Qt::NoModifier)
+                return false;
+            if (event->type() == QEvent::KeyPress)
+                window->close();
+            else
+                event->accept();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            const auto *edit = qobject_cast<QPlainTextEdit *>(widget);
+            if (edit && !edit->isReadOnly())
+                return false;
+            return event->type() == QEvent::KeyPress;
+        }
+        default:
+            return false;
+        }
+    }
+};
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/yunque-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace
+
+ConventionalWindow::ConventionalWindow(const QString &title, QSize outerSize)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_outerSize(outerSize)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(title);
+    setWindowIcon(programIcon());
+    setBackgroundRole(QPalette::Button);
+    setAutoFillBackground(true);
+    setFixedSize(outerSize);
+    ++openWindows();
+    connect(this, &QObject::destroyed, [] {
+        if (--openWindows() == 0 && endsWithLastWindow)
+            QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+    });
+}
+
+void ConventionalWindow::place(QWidget &control, const ControlGeometry &geometry)
+{
+    control.setGeometry(geometry.left, geometry.top, geometry.width, geometry.height);
+}
+
+QPoint centredPosition(QSize screen, QSize outer)
+{
+    // Integer division truncates, which drops the fraction of a negative
+    // half too, as it does for a positive one.
+    return {(screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2};
+}
+
+void loadWindow(ConventionalWindow &window, bool modal)
+{
+    if (modal)
+        window.setWindowModality(Qt::ApplicationModal);
+    window.winId();
+    if (modal)
+        x11::setSkipTaskbar(window);
+    const QMargins frame = x11::requestFrameExtents(window);
+    const QSize outer = window.outerSize();
+    window.setFixedSize(outer.width() - frame.left() - frame.right(), outer.height() - frame.top() - frame.bottom());
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        // Placed by its client area, whose corner lies inside the frame by
+        // the frame's left and top widths.
+        const QPoint frameCorner = screen->geometry().topLeft() + centredPosition(screen->geometry().size(), outer);
+        window.windowHandle()->setPosition(frameCorner + QPoint(frame.left(), frame.top()));
+    }
+
+    emit window.created();
+    window.show();
+
+    if (modal) {
+        QPointer<ConventionalWindow> guard(&window);
+        QEventLoop loop;
+        QObject::connect(&window, &QObject::destroyed, &loop, &QEventLoop::quit);
+        if (guard)
+            loop.exec(QEventLoop::AllEvents);
+    }
+}
+
+void destroyWindow(QWidget &window)
+{
+    window.hide();
+    window.deleteLater();
+}
+
+int openWindowCount()
+{
+    return openWindows();
+}
+
+void endProgramWithLastWindow()
+{
+    endsWithLastWindow = true;
+}
+
+void installWindowKeys()
+{
+    static WindowKeys *keys = nullptr;
+    if (!keys) {
+        keys = new WindowKeys(qApp);
+        qApp->installEventFilter(keys);
+    }
+}
+
+} // namespace yunque

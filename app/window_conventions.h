@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QMargins>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+namespace yunque {
+
+// Where a control sits in its window's client area, border included.
+struct ControlGeometry {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// A top-level window of the program: fixed outer size, frame with caption,
+// system menu, minimise and close boxes, centred on the primary screen when
+// loaded, destroyed (not hidden) when closed. The keys every such window
+// shares (Esc closes it, Enter does nothing except in a multi-line edit box)
+// are handled by installWindowKeys().
+class ConventionalWindow : public QWidget {
+    Q_OBJECT
+public:
+    ConventionalWindow(const QString &title, QSize outerSize);
+
+    // Size including the window manager's frame.
+    QSize outerSize() const { return m_outerSize; }
+
+    // Places a child control exactly at its design position.
+    static void place(QWidget &control, const ControlGeometry &geometry);
+
+signals:
+    // Raised once by loadWindow(), after every control exists and before the
+    // window is shown.
+    void created();
+
+private:
+    QSize m_outerSize;
+};
+
+// Top-left corner of a window of the given outer size centred on a screen of
+// the given size: each half with the fraction dropped, negative results kept.
+QPoint centredPosition(QSize screen, QSize outer);
+
+// Creates the native window hidden, fits the client area so that the frame
+// comes to the window's outer size, centres it, raises its creation event and
+// shows it. A modal window is kept off the taskbar, blocks every other window
+// and runs a nested event loop until it has been destroyed.
+void loadWindow(ConventionalWindow &window, bool modal);
+
+// Queues the window's destruction; it happens after the running handler
+// returns, before further user input.
+void destroyWindow(QWidget &window);
+
+// How many windows of the program are open (created and not destroyed).
+int openWindowCount();
+
+// From now on, destroying the last open window queues the request to quit.
+void endProgramWithLastWindow();
+
+// Makes Esc close, and Enter do nothing in, every ConventionalWindow; call
+// once after the application object exists.
+void installWindowKeys();
+
+} // namespace yunque
