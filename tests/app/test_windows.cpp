@@ -1,0 +1,297 @@
+// Layout, keys and lifetime of the two windows, on the offscreen platform.
+#include "app/disclaimer_window.h"
+#include "app/keyword_edit.h"
+#include "app/main_window.h"
+#include "app/program.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+using namespace yunque;
+
+namespace {
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+MainWindow *openMainWindow()
+{
+    auto *window = new MainWindow;
+    loadWindow(*window, false);
+    window->activateWindow();
+    QTest::qWait(0);
+    return window;
+}
+
+template<typename T>
+T *child(QWidget *window, const char *name)
+{
+    return window->findChild<T *>(QString::fromUtf8(name));
+}
+
+} // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { installWindowKeys(); }
+    void cleanup()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            delete window;
+        settle();
+    }
+
+    void disclaimerLayout()
+    {
+        DisclaimerWindow window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("公众号:青禾馆"));
+        QCOMPARE(window.outerSize(), QSize(258, 213));
+        QCOMPARE(window.按钮1->objectName(), QStringLiteral("按钮1"));
+        QCOMPARE(window.按钮1->geometry(), QRect(43, 130, 144, 32));
+        QCOMPARE(window.按钮1->text(), QStringLiteral("同意申明并进入软件"));
+        QVERIFY(!window.按钮1->autoDefault() && !window.按钮1->isDefault());
+        QCOMPARE(window.标签1->geometry(), QRect(23, 15, 184, 105));
+        QCOMPARE(window.标签1->text(), QStringLiteral("公众号:青禾馆 \n\n软件仅供揭秘测试 \n\n请勿用于任何非法操作 \n\n否则和作者无关\n"));
+        QVERIFY(window.标签1->wordWrap());
+        QCOMPARE(window.标签1->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+        QCOMPARE(window.标签1->focusPolicy(), Qt::NoFocus);
+    }
+
+    void frameIsFixedWithoutMaximise()
+    {
+        DisclaimerWindow window;
+        const Qt::WindowFlags flags = window.windowFlags();
+        QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(flags & Qt::WindowSystemMenuHint);
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowStaysOnTopHint));
+        QCOMPARE(window.minimumSize(), window.maximumSize());
+        QVERIFY(!window.windowIcon().isNull());
+        QVERIFY(window.windowIcon().availableSizes().contains(QSize(16, 16)));
+        QVERIFY(window.windowIcon().availableSizes().contains(QSize(32, 32)));
+    }
+
+    void centring_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QSize>("outer");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("even") << QSize(1024, 768) << QSize(724, 443) << QPoint(150, 162);
+        QTest::newRow("odd halves drop the fraction") << QSize(1025, 769) << QSize(258, 213) << QPoint(383, 278);
+        QTest::newRow("screen narrower than window") << QSize(640, 400) << QSize(724, 443) << QPoint(-42, -21);
+        QTest::newRow("negative odd") << QSize(641, 400) << QSize(724, 443) << QPoint(-41, -21);
+    }
+    void centring()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(QSize, outer);
+        QFETCH(QPoint, expected);
+        QCOMPARE(centredPosition(screen, outer), expected);
+    }
+
+    void mainWindowLayout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("标签1") << "标签1" << QRect(8, 8, 64, 24) << "作品地址：";
+        QTest::newRow("编辑框1") << "编辑框1" << QRect(75, 8, 349, 24) << "";
+        QTest::newRow("按钮1") << "按钮1" << QRect(438, 8, 64, 24) << "开始采集";
+        QTest::newRow("超级列表框1") << "超级列表框1" << QRect(8, 45, 417, 324) << "";
+        QTest::newRow("标签2") << "标签2" << QRect(435, 50, 240, 24) << "关键词采集！一行 一个 关键词，请注意换行！！！";
+        QTest::newRow("编辑框2") << "编辑框2" << QRect(438, 81, 269, 105) << "";
+        QTest::newRow("按钮3") << "按钮3" << QRect(7, 379, 64, 29) << "导出表格";
+    }
+    void mainWindowLayout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, text);
+        MainWindow *window = openMainWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("公众号:青禾馆-云雀速录"));
+        auto *control = window->findChild<QWidget *>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), geometry);
+        QVERIFY(control->isVisible());
+        QVERIFY(control->isEnabled());
+        if (auto *label = qobject_cast<QLabel *>(control)) {
+            QCOMPARE(label->text(), text);
+            QVERIFY(!label->wordWrap());
+            QCOMPARE(label->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
+        } else if (auto *button = qobject_cast<QPushButton *>(control)) {
+            QCOMPARE(button->text(), text);
+            QVERIFY(!button->autoDefault() && !button->isDefault());
+        }
+        QVERIFY(window->findChild<QObject *>(QStringLiteral("通用对话框1")));
+    }
+
+    void resultListColumns()
+    {
+        MainWindow *window = openMainWindow();
+        QTableWidget *list = window->超级列表框1;
+        const QStringList titles {"序号", "昵称", "账号", "uid", "评论内容"};
+        const QList<int> widths {50, 90, 80, 0, 120};
+        QCOMPARE(list->columnCount(), 5);
+        QCOMPARE(list->rowCount(), 0);
+        for (int column = 0; column < 5; ++column) {
+            QCOMPARE(list->horizontalHeaderItem(column)->text(), titles[column]);
+            QCOMPARE(list->horizontalHeader()->sectionSize(column), widths[column]);
+            QVERIFY(!list->horizontalHeader()->isSectionHidden(column));
+        }
+        QVERIFY(!list->verticalHeader()->isVisible());
+        QVERIFY(list->showGrid());
+        QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
+        QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QVERIFY(!list->horizontalHeader()->sectionsMovable());
+        QCOMPARE(list->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+
+        // A click on a header section selects and sorts nothing.
+        list->setRowCount(2);
+        list->setItem(0, 0, new QTableWidgetItem("b"));
+        list->setItem(1, 0, new QTableWidgetItem("a"));
+        QHeaderView *header = list->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionPosition(0) + 10, header->height() / 2));
+        QVERIFY(list->selectionModel()->selectedIndexes().isEmpty());
+        QCOMPARE(list->item(0, 0)->text(), QStringLiteral("b"));
+    }
+
+    void keywordBoxSettings()
+    {
+        MainWindow *window = openMainWindow();
+        KeywordEdit *box = window->编辑框2;
+        QCOMPARE(box->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QVERIFY(box->tabChangesFocus());
+        QVERIFY(!box->isReadOnly());
+    }
+
+    void tabOrderWrapsBothWays()
+    {
+        MainWindow *window = openMainWindow();
+        QWidget *order[] = {window->编辑框1, window->按钮1, window->超级列表框1, window->编辑框2, window->按钮3};
+        QCOMPARE(QApplication::focusWidget(), window->编辑框1);
+        for (int step = 1; step <= 10; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), order[step % 5]);
+        }
+        QCOMPARE(window->编辑框2->toPlainText(), QString());
+        for (int step = 9; step >= 0; --step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+            QCOMPARE(QApplication::focusWidget(), order[step % 5]);
+        }
+    }
+
+    void enterDoesNothingOutsideTheKeywordBox()
+    {
+        MainWindow *window = openMainWindow();
+        QSignalSpy start(window->按钮1, &QPushButton::clicked);
+        QSignalSpy exportClicks(window->按钮3, &QPushButton::clicked);
+        QWidget *const targets[] = {window->编辑框1, window->按钮1, window->超级列表框1, window->按钮3};
+        for (QWidget *target : targets) {
+            target->setFocus();
+            QTest::keyClick(target, Qt::Key_Return);
+            QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+            QCOMPARE(QApplication::focusWidget(), target);
+        }
+        QCOMPARE(start.count(), 0);
+        QCOMPARE(exportClicks.count(), 0);
+        QCOMPARE(window->编辑框1->text(), QString());
+
+        // Space presses a focused button, as on any push button.
+        window->按钮1->setFocus();
+        QTest::keyClick(window->按钮1, Qt::Key_Space);
+        QCOMPARE(start.count(), 1);
+        QCOMPARE(window->超级列表框1->rowCount(), 0);
+    }
+
+    void escapeClosesFromEveryControl_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"编辑框1", "按钮1", "超级列表框1", "编辑框2", "按钮3"})
+            QTest::newRow(name) << QString::fromUtf8(name);
+    }
+    void escapeClosesFromEveryControl()
+    {
+        QFETCH(QString, name);
+        QPointer<MainWindow> window = openMainWindow();
+        auto *control = window->findChild<QWidget *>(name);
+        control->setFocus();
+        QTest::keyClicks(control, "ab");
+        QTest::keyClick(control, Qt::Key_Escape);
+        settle();
+        QVERIFY(window.isNull());
+    }
+
+    void escapeClosesTheStatementWindow()
+    {
+        QPointer<DisclaimerWindow> window = new DisclaimerWindow;
+        window->show();
+        QTest::keyClick(window->按钮1, Qt::Key_Escape);
+        settle();
+        QVERIFY(window.isNull());
+    }
+
+    void decliningEndsWithoutAMainWindow()
+    {
+        auto *disclaimer = new DisclaimerWindow;
+        QTimer::singleShot(0, disclaimer, [disclaimer] { disclaimer->close(); });
+        loadWindow(*disclaimer, true);
+        QCOMPARE(openWindowCount(), 0);
+        QVERIFY(qApp->findChildren<MainWindow *>().isEmpty());
+        for (QWidget *window : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<MainWindow *>(window));
+    }
+
+    void acceptingShowsTheMainWindowFirst()
+    {
+        auto *disclaimer = new DisclaimerWindow;
+        bool mainShownFirst = false;
+        connect(disclaimer, &QObject::destroyed, this, [&] {
+            for (QWidget *window : QApplication::topLevelWidgets())
+                if (auto *main = qobject_cast<MainWindow *>(window))
+                    mainShownFirst = main->isVisible();
+        });
+        QTimer::singleShot(0, disclaimer, [disclaimer] { QTest::mouseClick(disclaimer->按钮1, Qt::LeftButton); });
+        loadWindow(*disclaimer, true);
+        QVERIFY(mainShownFirst);
+        QCOMPARE(openWindowCount(), 1);
+    }
+
+    void statementIsModalAndMainIsNot()
+    {
+        auto *disclaimer = new DisclaimerWindow;
+        Qt::WindowModality modality = Qt::NonModal;
+        QTimer::singleShot(0, disclaimer, [&] {
+            modality = disclaimer->windowModality();
+            disclaimer->按钮1->click();
+        });
+        loadWindow(*disclaimer, true);
+        QCOMPARE(modality, Qt::ApplicationModal);
+        MainWindow *main = nullptr;
+        for (QWidget *window : QApplication::topLevelWidgets())
+            if (auto *candidate = qobject_cast<MainWindow *>(window))
+                main = candidate;
+        QVERIFY(main);
+        QCOMPARE(main->windowModality(), Qt::NonModal);
+        QVERIFY(main->isEnabled());
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "test_windows.moc"
