@@ -1,0 +1,36 @@
+#pragma once
+
+#include "keywords/text_box.h"
+
+#include <string>
+#include <string_view>
+
+namespace yunque {
+
+// The keyword file's name (UTF-8, as file names are here).
+inline constexpr std::string_view keywordFileName = "评论关键词.txt";
+
+// folder + "/" + the keyword file's name. An empty folder stands for "/".
+std::string keywordFilePath(const std::string &folder);
+
+// The keyword file beside the program: runDirectory() + "/评论关键词.txt",
+// built anew on every call.
+std::string keywordFilePath();
+
+// Fills the box from the keyword file: the file's bytes up to the first NUL,
+// or the empty text when it cannot be read. The box raises text-changed
+// during setText, and the saveKeywordFile bound to it then writes the text
+// back, but only when that gives back exactly the bytes the file held (or the
+// file was missing, which creates it empty): a file that was cut at a NUL,
+// could not be read, or whose bytes the box could not hold unchanged is left
+// as it is.
+void loadKeywordFile(TextBox &box);
+
+// Writes the box's whole text to the keyword file. Failures are silent.
+void saveKeywordFile(TextBox &box);
+
+// The same two, for the keyword file in another folder.
+void loadKeywordFile(TextBox &box, const std::string &folder);
+void saveKeywordFile(TextBox &box, const std::string &folder);
+
+} // namespace yunque
