@@ -1,0 +1,300 @@
+#include "export/xls_sheet.h"
+
+#include "common/atomic_file.h"
+#include "common/process_events.h"
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+namespace yunque {
+namespace {
+
+constexpr std::uint16_t labelRecordNumber = 0x0204;
+constexpr std::uint16_t blankRecordNumber = 0x0201;
+constexpr std::uint16_t blankDataLength = 6;
+constexpr std::uint16_t blankXfIndex = 0x0017;
+
+constexpr unsigned char bofBytes[12] = {0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00};
+constexpr unsigned char eofBytes[4] = {0x0A, 0x00, 0x00, 0x00};
+
+constexpr std::size_t labelHeaderSize = 12;
+constexpr std::size_t blankRecordSize = 10;
+// LABELs up to this size go out in one write from the stack.
+constexpr std::size_t shortRecordSize = 256;
+
+void storeLittleEndian(unsigned char *out, std::uint16_t value)
+{
+    out[0] = static_cast<unsigned char>(value & 0xFF);
+    out[1] = static_cast<unsigned char>(value >> 8);
+}
+
+bool isLeadByte(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool isDigitByte(unsigned char byte)
+{
+    return byte >= 0x30 && byte <= 0x39;
+}
+
+// Bytes of the character that starts at offset: 4 for a four-byte sequence,
+// 2 for a lead byte with a valid trail byte, otherwise 1.
+std::size_t characterLength(std::string_view text, std::size_t offset)
+{
+    const auto byteAt = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
+    if (!isLeadByte(byteAt(offset)) || offset + 1 >= text.size())
+        return 1;
+    const unsigned char second = byteAt(offset + 1);
+    if (isDigitByte(second)) {
+        if (offset + 3 < text.size() && isLeadByte(byteAt(offset + 2)) && isDigitByte(byteAt(offset + 3)))
+            return 4;
+        return 1;
+    }
+    if (second >= 0x40 && second <= 0xFE && second != 0x7F)
+        return 2;
+    return 1;
+}
+
+std::string addressText(std::int32_t row, std::int32_t column)
+{
+    return "(" + std::to_string(row) + ", " + std::to_string(column) + ")";
+}
+
+} // namespace
+
+std::size_t gbkPrefixLength(std::string_view text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text.size();
+    // Code page 936 cannot be walked backwards (trail bytes look like lead
+    // bytes), so find the boundaries from the start.
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t next = end + characterLength(text, end);
+        if (next > limit)
+            break;
+        end = next;
+    }
+    return end;
+}
+
+XlsSheet::XlsSheet()
+    : grid(1, CellRow(1))
+{
+}
+
+XlsSheet::~XlsSheet() = default;
+
+void XlsSheet::initialize()
+{
+    grid.clear();
+}
+
+void XlsSheet::destroy()
+{
+    CellGrid().swap(grid);
+    labelHeader = {};
+    blankRecord = {};
+    GbkText().swap(m_cellText);
+}
+
+std::unique_ptr<XlsSheet> XlsSheet::copy() const
+{
+    return std::unique_ptr<XlsSheet>(new XlsSheet(*this));
+}
+
+void XlsSheet::put(const void *data, std::size_t size)
+{
+    // A sink that failed remembers it; the save checks at its end.
+    if (fileHandle != nullptr)
+        fileHandle->write(data, size);
+}
+
+void XlsSheet::writeBlankRecord()
+{
+    blankRecord[2] = currentRow;
+    blankRecord[3] = currentColumn;
+    unsigned char bytes[blankRecordSize];
+    for (std::size_t i = 0; i < blankRecord.size(); ++i)
+        storeLittleEndian(bytes + 2 * i, blankRecord[i]);
+    put(bytes, sizeof bytes);
+}
+
+void XlsSheet::writeLabelRecord(const GbkText &text)
+{
+    const std::size_t length = gbkPrefixLength(text, maximumLabelText);
+    labelHeader[1] = static_cast<std::uint16_t>(length + 8);
+    labelHeader[2] = currentRow;
+    labelHeader[3] = currentColumn;
+    labelHeader[5] = static_cast<std::uint16_t>(length);
+
+    unsigned char bytes[shortRecordSize];
+    for (std::size_t i = 0; i < labelHeader.size(); ++i)
+        storeLittleEndian(bytes + 2 * i, labelHeader[i]);
+    if (labelHeaderSize + length <= sizeof bytes) {
+        std::memcpy(bytes + labelHeaderSize, text.data(), length);
+        put(bytes, labelHeaderSize + length);
+    } else {
+        put(bytes, labelHeaderSize);
+        put(text.data(), length);
+    }
+}
+
+void XlsSheet::writeBof()
+{
+    put(bofBytes, sizeof bofBytes);
+}
+
+void XlsSheet::writeEof()
+{
+    put(eofBytes, sizeof eofBytes);
+}
+
+void XlsSheet::writeRecords()
+{
+    labelHeader = {labelRecordNumber, 0, 0, 0, 0, 0};
+    blankRecord = {blankRecordNumber, blankDataLength, 0, 0, blankXfIndex};
+    writeBof();
+    currentRow = 0;
+    currentColumn = 0;
+    // processEvents() may run anything, so no reference into the grid is
+    // kept across it and the sizes are read afresh each time.
+    for (std::size_t row = 0; row < grid.size(); ++row) {
+        for (std::size_t column = 0; column < grid[row].size(); ++column) {
+            m_cellText.assign(grid[row][column]);
+            if (m_cellText.empty())
+                writeBlankRecord();
+            else
+                writeLabelRecord(m_cellText);
+            ++currentColumn;
+            processEvents();
+            if (row >= grid.size())
+                break;
+        }
+        ++currentRow;
+        currentColumn = 0;
+        processEvents();
+    }
+    writeEof();
+    m_cellText.clear();
+}
+
+bool XlsSheet::saveGrid(const GbkText &fileName)
+{
+    m_lastSaveError.clear();
+    if (fileName.empty()) {
+        m_lastSaveError = std::strerror(ENOENT);
+        return false;
+    }
+    AtomicFile file(fileName);
+    if (!file.open()) {
+        m_lastSaveError = file.errorText();
+        return false;
+    }
+    AtomicFileSink sink(file);
+    {
+        // Put back what was there, also when writeRecords throws; the
+        // AtomicFile then discards its temporary file.
+        struct RestoreHandle {
+            ByteSink *&handle;
+            ByteSink *previous;
+            ~RestoreHandle() { handle = previous; }
+        } restore{fileHandle, std::exchange(fileHandle, &sink)};
+        writeRecords();
+    }
+    if (!file.commit()) {
+        m_lastSaveError = file.errorText();
+        return false;
+    }
+    return true;
+}
+
+bool XlsSheet::saveArray(const CellGrid &cells, const GbkText &fileName)
+{
+    CellGrid copied = cells;
+    grid = std::move(copied);
+    return saveGrid(fileName);
+}
+
+bool XlsSheet::exportArray(const CellGrid &cells, const GbkText &fileName)
+{
+    return saveArray(cells, fileName);
+}
+
+void XlsSheet::setRowCount(std::int32_t count, bool keepExisting)
+{
+    if (count < 0)
+        throw std::invalid_argument("XlsSheet::setRowCount: negative count " + std::to_string(count));
+    const auto rows = static_cast<std::size_t>(count);
+    if (!keepExisting)
+        grid.clear();
+    grid.resize(rows, CellRow(1));
+}
+
+void XlsSheet::setColumnCount(std::int32_t count, bool keepExisting)
+{
+    if (count < 0)
+        throw std::invalid_argument("XlsSheet::setColumnCount: negative count " + std::to_string(count));
+    columnCount = count;
+    const auto cells = static_cast<std::size_t>(count);
+    for (CellRow &row : grid) {
+        if (!keepExisting)
+            row.clear();
+        row.resize(cells);
+    }
+}
+
+const GbkText &XlsSheet::cellAt(std::int32_t row, std::int32_t column) const
+{
+    const auto rowIndex = static_cast<std::size_t>(row - 1);
+    if (rowIndex >= grid.size())
+        throw std::out_of_range("XlsSheet: row of " + addressText(row, column) + " is above the "
+                                + std::to_string(grid.size()) + " rows");
+    const CellRow &cells = grid[rowIndex];
+    const auto columnIndex = static_cast<std::size_t>(column - 1);
+    if (columnIndex >= cells.size())
+        throw std::out_of_range("XlsSheet: column of " + addressText(row, column) + " is above the row's "
+                                + std::to_string(cells.size()) + " cells");
+    return cells[columnIndex];
+}
+
+GbkText &XlsSheet::cellAt(std::int32_t row, std::int32_t column)
+{
+    return const_cast<GbkText &>(std::as_const(*this).cellAt(row, column));
+}
+
+bool XlsSheet::setCell(std::int32_t row, std::int32_t column, const GbkText &text)
+{
+    if (row < 1 || column < 1 || column > columnCount)
+        return false;
+    cellAt(row, column) = text;
+    return true;
+}
+
+bool XlsSheet::saveAs(const GbkText &fileName)
+{
+    return saveGrid(fileName);
+}
+
+GbkText XlsSheet::getCell(std::int32_t row, std::int32_t column) const
+{
+    if (row < 1 || column < 1 || column > columnCount)
+        return GbkText();
+    return cellAt(row, column);
+}
+
+std::int32_t XlsSheet::addRow()
+{
+    if (columnCount < 0)
+        throw std::invalid_argument("XlsSheet::addRow: negative columnCount " + std::to_string(columnCount));
+    if (grid.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        throw std::length_error("XlsSheet::addRow: the sheet has the largest number of rows");
+    grid.emplace_back(static_cast<std::size_t>(columnCount));
+    return static_cast<std::int32_t>(grid.size());
+}
+
+} // namespace yunque
