@@ -1,0 +1,131 @@
+#pragma once
+
+#include "export/list_view.h"
+#include "export/save_dialog.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace yunque::test {
+
+// One log of the calls made to the fakes (and to processEvents, when a test
+// logs it there too), to check their order.
+using CallLog = std::vector<std::string>;
+
+class FakeListView : public ListView {
+public:
+    FakeListView(CallLog &log, std::vector<GbkText> columnTitles, std::vector<std::vector<GbkText>> itemTexts = {})
+        : titles(std::move(columnTitles)), items(std::move(itemTexts)), m_log(log)
+    {
+    }
+
+    bool available() const override { return present; }
+    std::int32_t itemCount() const override
+    {
+        touch("itemCount");
+        return static_cast<std::int32_t>(items.size());
+    }
+    std::int32_t columnCount() const override
+    {
+        touch("columnCount");
+        return static_cast<std::int32_t>(titles.size());
+    }
+    GbkText columnTitle(std::int32_t column) const override
+    {
+        touch("title " + std::to_string(column));
+        return titles.at(static_cast<std::size_t>(column));
+    }
+    GbkText cellText(std::int32_t item, std::int32_t column) const override
+    {
+        touch("cell " + std::to_string(item) + "," + std::to_string(column));
+        const auto &texts = items.at(static_cast<std::size_t>(item));
+        return static_cast<std::size_t>(column) < texts.size() ? texts[static_cast<std::size_t>(column)] : GbkText();
+    }
+
+    std::vector<GbkText> titles;
+    std::vector<std::vector<GbkText>> items;
+    bool present = true;
+    // Set when a member other than available() ran while the view was gone.
+    mutable bool usedWhileGone = false;
+
+private:
+    void touch(const std::string &call) const
+    {
+        if (!present)
+            usedWhileGone = true;
+        m_log.push_back(call);
+    }
+
+    CallLog &m_log;
+};
+
+class FakeSaveDialog : public SaveDialog {
+public:
+    explicit FakeSaveDialog(CallLog &log) : m_log(log) {}
+
+    bool available() const override { return present; }
+    void setSaveMode() override { touch("setSaveMode"); }
+    void setFilter(const GbkText &value) override
+    {
+        touch("setFilter");
+        filter = value;
+    }
+    void setInitialFolder(const std::string &value) override
+    {
+        touch("setInitialFolder");
+        initialFolder = value;
+    }
+    void setDefaultExtension(const GbkText &value) override
+    {
+        touch("setDefaultExtension");
+        defaultExtension = value;
+    }
+    // Each show takes the next answer: a path to accept, or "" to cancel.
+    bool show() override
+    {
+        touch("show");
+        ++shows;
+        const std::string answer = answers.empty() ? std::string() : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
+        if (answer.empty())
+            return false;
+        accepted = answer;
+        return true;
+    }
+    std::string fileName() const override
+    {
+        touch("fileName");
+        return accepted;
+    }
+    void reportWriteFailure(const std::string &path, const std::string &reason) override
+    {
+        touch("reportWriteFailure");
+        failures.push_back(path + ": " + reason);
+    }
+
+    std::deque<std::string> answers;
+    std::string accepted;
+    GbkText filter;
+    std::string initialFolder;
+    GbkText defaultExtension;
+    std::vector<std::string> failures;
+    int shows = 0;
+    bool present = true;
+    mutable bool usedWhileGone = false;
+
+private:
+    void touch(const std::string &call) const
+    {
+        if (!present)
+            usedWhileGone = true;
+        m_log.push_back(call);
+    }
+
+    CallLog &m_log;
+};
+
+} // namespace yunque::test
