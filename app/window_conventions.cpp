@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -66,9 +68,12 @@ protected:
 
 QIcon programIcon()
 {
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/yunque-%1.png").arg(size), QSize(size, size));
+    static const QIcon icon = [] {
+        QIcon sizes;
+        for (int size : {16, 32, 48, 64, 128, 256})
+            sizes.addPixmap(QPixmap::fromImage(QImage(QStringLiteral(":/icons/yunque-%1.png").arg(size), "PNG")));
+        return sizes;
+    }();
     return icon;
 }
 
@@ -81,7 +86,6 @@ ConventionalWindow::ConventionalWindow(const QString &title, QSize outerSize)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(title);
-    setWindowIcon(programIcon());
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(outerSize);
@@ -123,6 +127,12 @@ void loadWindow(ConventionalWindow &window, bool modal)
 
     emit window.created();
     window.show();
+    // Decoding the icon loads the toolkit's image plugins, which takes
+    // longer than everything else before the window is mapped; so the map
+    // request goes out first, and the window manager takes the icon a moment
+    // after the window appears.
+    x11::flush();
+    window.setWindowIcon(programIcon());
 
     if (modal) {
         QPointer<ConventionalWindow> guard(&window);

@@ -23,7 +23,7 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name)
 {
     const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name);
     xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t result = reply ? reply->atom : XCB_ATOM_NONE;
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t {XCB_ATOM_NONE};
     std::free(reply);
     return result;
 }
@@ -31,7 +31,7 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name)
 xcb_window_t rootOf(xcb_connection_t *c, xcb_window_t window)
 {
     xcb_get_geometry_reply_t *reply = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
-    const xcb_window_t root = reply ? reply->root : XCB_WINDOW_NONE;
+    const xcb_window_t root = reply ? reply->root : xcb_window_t {XCB_WINDOW_NONE};
     std::free(reply);
     return root;
 }
@@ -113,6 +113,12 @@ void setSkipTaskbar(QWidget &window)
     // window, so setting it now is enough.
     xcb_change_property(c, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &skip);
     xcb_flush(c);
+}
+
+void flush()
+{
+    if (xcb_connection_t *c = connection())
+        xcb_flush(c);
 }
 
 } // namespace yunque::x11

@@ -14,4 +14,7 @@ QMargins requestFrameExtents(QWidget &window);
 // Marks the (not yet mapped) window _NET_WM_STATE_SKIP_TASKBAR.
 void setSkipTaskbar(QWidget &window);
 
+// Sends the requests queued so far to the X server now.
+void flush();
+
 } // namespace yunque::x11

@@ -71,17 +71,20 @@ private slots:
 
     void frameIsFixedWithoutMaximise()
     {
-        DisclaimerWindow window;
-        const Qt::WindowFlags flags = window.windowFlags();
+        auto *window = new MainWindow;
+        loadWindow(*window, false);
+        const Qt::WindowFlags flags = window->windowFlags();
         QVERIFY(flags & Qt::WindowMinimizeButtonHint);
         QVERIFY(flags & Qt::WindowCloseButtonHint);
         QVERIFY(flags & Qt::WindowSystemMenuHint);
         QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
         QVERIFY(!(flags & Qt::WindowStaysOnTopHint));
-        QCOMPARE(window.minimumSize(), window.maximumSize());
-        QVERIFY(!window.windowIcon().isNull());
-        QVERIFY(window.windowIcon().availableSizes().contains(QSize(16, 16)));
-        QVERIFY(window.windowIcon().availableSizes().contains(QSize(32, 32)));
+        QCOMPARE(window->minimumSize(), window->maximumSize());
+        // The program's own icon, large and small.
+        const QList<QSize> sizes = window->windowIcon().availableSizes();
+        QVERIFY(sizes.contains(QSize(16, 16)));
+        QVERIFY(sizes.contains(QSize(32, 32)));
+        QVERIFY(sizes.contains(QSize(256, 256)));
     }
 
     void centring_data()
