@@ -3,6 +3,7 @@
 #include "app/keyword_edit.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "keywords/keyword_file.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -13,6 +14,8 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdio>
 
 using namespace yunque;
 
@@ -46,6 +49,9 @@ class WindowsTest : public QObject {
 
 private slots:
     void initTestCase() { installWindowKeys(); }
+    // Every main window loads the keyword file beside this program; start
+    // each test without one.
+    void init() { std::remove(keywordFilePath().c_str()); }
     void cleanup()
     {
         for (QWidget *window : QApplication::topLevelWidgets())
