@@ -85,7 +85,7 @@ int startProgram()
     try {
         loadToolkitTranslations(application);
         installToolkitProcessEvents();
-        installWindowKeys();
+        installWindowConventions();
 
         loadWindow(*new DisclaimerWindow, true);
         if (openWindowCount() == 0)

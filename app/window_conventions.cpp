@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFont>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
@@ -157,6 +158,19 @@ int openWindowCount()
 void endProgramWithLastWindow()
 {
     endsWithLastWindow = true;
+}
+
+void installDefaultFont()
+{
+    QFont font = QApplication::font();
+    font.setFamilies({font.family(), QStringLiteral("WenQuanYi Micro Hei")});
+    QApplication::setFont(font);
+}
+
+void installWindowConventions()
+{
+    installWindowKeys();
+    installDefaultFont();
 }
 
 void installWindowKeys()

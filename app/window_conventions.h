@@ -64,4 +64,12 @@ void endProgramWithLastWindow();
 // once after the application object exists.
 void installWindowKeys();
 
+// The system's default GUI font, with Chinese characters taken from a face
+// whose line height matches it, so that texts laid out for that font fit
+// their controls (the usual CJK fallback is a third taller).
+void installDefaultFont();
+
+// Both of the above.
+void installWindowConventions();
+
 } // namespace yunque

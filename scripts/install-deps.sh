@@ -3,7 +3,7 @@
 # the program ("run") or, in addition, for the whole test suite ("test").
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libxcb1-dev fonts-noto-cjk)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libxcb1-dev fonts-wqy-microhei)
 test_packages=(googletest libgtest-dev xvfb openbox xdotool wmctrl x11-utils imagemagick python3 python3-xlrd)
 
 wanted=("${build_packages[@]}")

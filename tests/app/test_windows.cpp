@@ -48,7 +48,7 @@ class WindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { installWindowKeys(); }
+    void initTestCase() { installWindowConventions(); }
     // Every main window loads the keyword file beside this program; start
     // each test without one.
     void init() { std::remove(keywordFilePath().c_str()); }
@@ -73,6 +73,12 @@ private slots:
         QVERIFY(window.标签1->wordWrap());
         QCOMPARE(window.标签1->alignment(), Qt::AlignHCenter | Qt::AlignTop);
         QCOMPARE(window.标签1->focusPolicy(), Qt::NoFocus);
+        // All seven lines of the statement (the final line break starts an
+        // eighth, empty one) fit the label in the default font.
+        QLabel sevenLines(window.标签1->text().chopped(1));
+        sevenLines.setFont(window.标签1->font());
+        sevenLines.setWordWrap(true);
+        QVERIFY2(sevenLines.heightForWidth(184) <= 105, qPrintable(QString::number(sevenLines.heightForWidth(184))));
     }
 
     void frameIsFixedWithoutMaximise()

@@ -23,7 +23,7 @@ check() { # check DESCRIPTION ACTUAL EXPECTED
 }
 
 start_desktop() {
-  Xvfb -displayfd 9 -screen 0 "${SCREEN_SIZE}x24" -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 9 -screen 0 "${SCREEN_SIZE}x24" -dpi 96 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
   pids+=($!)
   local i
   for i in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
