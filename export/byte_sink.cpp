@@ -6,7 +6,7 @@
 
 namespace yunque {
 
-bool MemorySink::write(const void *data, std::size_t size)
+bool MemorySink::overflow(const void *data, std::size_t size)
 {
     m_bytes.append(static_cast<const char *>(data), size);
     return true;
@@ -17,9 +17,32 @@ std::string MemorySink::takeBytes()
     return std::exchange(m_bytes, std::string());
 }
 
-bool AtomicFileSink::write(const void *data, std::size_t size)
+AtomicFileSink::AtomicFileSink(AtomicFile &file)
+    : m_file(file)
 {
-    return m_file.write(data, size);
+    setBuffer(m_buffer.data(), m_buffer.data() + m_buffer.size());
+}
+
+bool AtomicFileSink::flush()
+{
+    if (buffered() != 0) {
+        if (!m_failed && !m_file.write(bufferBegin(), buffered()))
+            m_failed = true;
+        emptyBuffer();
+    }
+    return !m_failed;
+}
+
+bool AtomicFileSink::overflow(const void *data, std::size_t size)
+{
+    if (!flush())
+        return false;
+    if (size >= m_buffer.size()) {
+        if (!m_file.write(data, size))
+            m_failed = true;
+        return !m_failed;
+    }
+    return write(data, size);
 }
 
 } // namespace yunque

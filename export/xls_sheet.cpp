@@ -3,6 +3,7 @@
 #include "common/atomic_file.h"
 #include "common/process_events.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -22,13 +23,24 @@ constexpr unsigned char eofBytes[4] = {0x0A, 0x00, 0x00, 0x00};
 
 constexpr std::size_t labelHeaderSize = 12;
 constexpr std::size_t blankRecordSize = 10;
-// LABELs up to this size go out in one write from the stack.
-constexpr std::size_t shortRecordSize = 256;
 
-void storeLittleEndian(unsigned char *out, std::uint16_t value)
+// Four 16-bit fields as one little-endian 64-bit value. The record fields
+// are packed in registers and stored whole: byte-wise stores followed by a
+// wide copy would stall on store forwarding.
+std::uint64_t packFields(std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d)
 {
-    out[0] = static_cast<unsigned char>(value & 0xFF);
-    out[1] = static_cast<unsigned char>(value >> 8);
+    return std::uint64_t{a} | std::uint64_t{b} << 16 | std::uint64_t{c} << 32 | std::uint64_t{d} << 48;
+}
+
+template <typename Unsigned>
+void storeLittleEndian(unsigned char *out, Unsigned value)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &value, sizeof value);
+    } else {
+        for (std::size_t i = 0; i < sizeof value; ++i)
+            out[i] = static_cast<unsigned char>(value >> (8 * i));
+    }
 }
 
 bool isLeadByte(unsigned char byte)
@@ -83,8 +95,8 @@ std::size_t gbkPrefixLength(std::string_view text, std::size_t limit)
 }
 
 XlsSheet::XlsSheet()
-    : grid(1, CellRow(1))
 {
+    grid.appendRow(1);
 }
 
 XlsSheet::~XlsSheet() = default;
@@ -96,10 +108,9 @@ void XlsSheet::initialize()
 
 void XlsSheet::destroy()
 {
-    CellGrid().swap(grid);
+    grid.release();
     labelHeader = {};
     blankRecord = {};
-    GbkText().swap(m_cellText);
 }
 
 std::unique_ptr<XlsSheet> XlsSheet::copy() const
@@ -119,29 +130,25 @@ void XlsSheet::writeBlankRecord()
     blankRecord[2] = currentRow;
     blankRecord[3] = currentColumn;
     unsigned char bytes[blankRecordSize];
-    for (std::size_t i = 0; i < blankRecord.size(); ++i)
-        storeLittleEndian(bytes + 2 * i, blankRecord[i]);
+    storeLittleEndian(bytes, packFields(blankRecord[0], blankRecord[1], blankRecord[2], blankRecord[3]));
+    storeLittleEndian(bytes + 8, blankRecord[4]);
     put(bytes, sizeof bytes);
 }
 
-void XlsSheet::writeLabelRecord(const GbkText &text)
+void XlsSheet::writeLabelRecord(std::string_view text)
 {
-    const std::size_t length = gbkPrefixLength(text, maximumLabelText);
+    const std::size_t length =
+        text.size() <= maximumLabelText ? text.size() : gbkPrefixLength(text, maximumLabelText);
     labelHeader[1] = static_cast<std::uint16_t>(length + 8);
     labelHeader[2] = currentRow;
     labelHeader[3] = currentColumn;
     labelHeader[5] = static_cast<std::uint16_t>(length);
 
-    unsigned char bytes[shortRecordSize];
-    for (std::size_t i = 0; i < labelHeader.size(); ++i)
-        storeLittleEndian(bytes + 2 * i, labelHeader[i]);
-    if (labelHeaderSize + length <= sizeof bytes) {
-        std::memcpy(bytes + labelHeaderSize, text.data(), length);
-        put(bytes, labelHeaderSize + length);
-    } else {
-        put(bytes, labelHeaderSize);
-        put(text.data(), length);
-    }
+    unsigned char bytes[labelHeaderSize];
+    storeLittleEndian(bytes, packFields(labelHeader[0], labelHeader[1], labelHeader[2], labelHeader[3]));
+    storeLittleEndian(bytes + 8, std::uint32_t{labelHeader[4]} | std::uint32_t{labelHeader[5]} << 16);
+    put(bytes, sizeof bytes);
+    put(text.data(), length);
 }
 
 void XlsSheet::writeBof()
@@ -161,18 +168,18 @@ void XlsSheet::writeRecords()
     writeBof();
     currentRow = 0;
     currentColumn = 0;
-    // processEvents() may run anything, so no reference into the grid is
-    // kept across it and the sizes are read afresh each time.
-    for (std::size_t row = 0; row < grid.size(); ++row) {
-        for (std::size_t column = 0; column < grid[row].size(); ++column) {
-            m_cellText.assign(grid[row][column]);
-            if (m_cellText.empty())
+    // processEvents() may run anything, so no view into the grid is kept
+    // across it and the sizes are read afresh each time.
+    for (std::size_t row = 0; row < grid.rowCount(); ++row) {
+        for (std::size_t column = 0; column < grid.cellCount(row); ++column) {
+            const std::string_view text = grid.text(row, column);
+            if (text.empty())
                 writeBlankRecord();
             else
-                writeLabelRecord(m_cellText);
+                writeLabelRecord(text);
             ++currentColumn;
             processEvents();
-            if (row >= grid.size())
+            if (row >= grid.rowCount())
                 break;
         }
         ++currentRow;
@@ -180,7 +187,6 @@ void XlsSheet::writeRecords()
         processEvents();
     }
     writeEof();
-    m_cellText.clear();
 }
 
 bool XlsSheet::saveGrid(const GbkText &fileName)
@@ -206,6 +212,7 @@ bool XlsSheet::saveGrid(const GbkText &fileName)
         } restore{fileHandle, std::exchange(fileHandle, &sink)};
         writeRecords();
     }
+    sink.flush();
     if (!file.commit()) {
         m_lastSaveError = file.errorText();
         return false;
@@ -232,7 +239,7 @@ void XlsSheet::setRowCount(std::int32_t count, bool keepExisting)
     const auto rows = static_cast<std::size_t>(count);
     if (!keepExisting)
         grid.clear();
-    grid.resize(rows, CellRow(1));
+    grid.resizeRows(rows, 1);
 }
 
 void XlsSheet::setColumnCount(std::int32_t count, bool keepExisting)
@@ -240,38 +247,29 @@ void XlsSheet::setColumnCount(std::int32_t count, bool keepExisting)
     if (count < 0)
         throw std::invalid_argument("XlsSheet::setColumnCount: negative count " + std::to_string(count));
     columnCount = count;
-    const auto cells = static_cast<std::size_t>(count);
-    for (CellRow &row : grid) {
-        if (!keepExisting)
-            row.clear();
-        row.resize(cells);
-    }
+    grid.resizeEveryRow(static_cast<std::size_t>(count), keepExisting);
 }
 
-const GbkText &XlsSheet::cellAt(std::int32_t row, std::int32_t column) const
+std::pair<std::size_t, std::size_t> XlsSheet::cellAt(std::int32_t row, std::int32_t column) const
 {
     const auto rowIndex = static_cast<std::size_t>(row - 1);
-    if (rowIndex >= grid.size())
+    if (rowIndex >= grid.rowCount())
         throw std::out_of_range("XlsSheet: row of " + addressText(row, column) + " is above the "
-                                + std::to_string(grid.size()) + " rows");
-    const CellRow &cells = grid[rowIndex];
+                                + std::to_string(grid.rowCount()) + " rows");
     const auto columnIndex = static_cast<std::size_t>(column - 1);
-    if (columnIndex >= cells.size())
+    const std::size_t cells = grid.cellCount(rowIndex);
+    if (columnIndex >= cells)
         throw std::out_of_range("XlsSheet: column of " + addressText(row, column) + " is above the row's "
-                                + std::to_string(cells.size()) + " cells");
-    return cells[columnIndex];
+                                + std::to_string(cells) + " cells");
+    return {rowIndex, columnIndex};
 }
 
-GbkText &XlsSheet::cellAt(std::int32_t row, std::int32_t column)
-{
-    return const_cast<GbkText &>(std::as_const(*this).cellAt(row, column));
-}
-
-bool XlsSheet::setCell(std::int32_t row, std::int32_t column, const GbkText &text)
+bool XlsSheet::setCell(std::int32_t row, std::int32_t column, std::string_view text)
 {
     if (row < 1 || column < 1 || column > columnCount)
         return false;
-    cellAt(row, column) = text;
+    const auto [rowIndex, columnIndex] = cellAt(row, column);
+    grid.setText(rowIndex, columnIndex, text);
     return true;
 }
 
@@ -284,17 +282,18 @@ GbkText XlsSheet::getCell(std::int32_t row, std::int32_t column) const
 {
     if (row < 1 || column < 1 || column > columnCount)
         return GbkText();
-    return cellAt(row, column);
+    const auto [rowIndex, columnIndex] = cellAt(row, column);
+    return GbkText(grid.text(rowIndex, columnIndex));
 }
 
 std::int32_t XlsSheet::addRow()
 {
     if (columnCount < 0)
         throw std::invalid_argument("XlsSheet::addRow: negative columnCount " + std::to_string(columnCount));
-    if (grid.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    if (grid.rowCount() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw std::length_error("XlsSheet::addRow: the sheet has the largest number of rows");
-    grid.emplace_back(static_cast<std::size_t>(columnCount));
-    return static_cast<std::int32_t>(grid.size());
+    grid.appendRow(static_cast<std::size_t>(columnCount));
+    return static_cast<std::int32_t>(grid.rowCount());
 }
 
 } // namespace yunque

@@ -2,6 +2,7 @@
 
 #include "common/gbk_text.h"
 #include "export/byte_sink.h"
+#include "export/cell_grid.h"
 
 #include <array>
 #include <cstddef>
@@ -9,15 +10,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace yunque {
-
-// One row of cells. An empty text is an empty cell.
-using CellRow = std::vector<GbkText>;
-
-// Rows of cells; every row keeps its own number of cells.
-using CellGrid = std::vector<CellRow>;
 
 // The longest cell text a LABEL record can hold: its data length field,
 // text length + 8, is 16 bits wide.
@@ -55,7 +50,7 @@ public:
     // nothing when fileHandle is null.
     virtual void writeBlankRecord();
     // The text is cut to maximumLabelText bytes at a character boundary.
-    virtual void writeLabelRecord(const GbkText &text);
+    virtual void writeLabelRecord(std::string_view text);
     virtual void writeBof();
     virtual void writeEof();
     // The whole stream: BOF, the cells row by row, EOF. processEvents() runs
@@ -76,7 +71,7 @@ public:
     virtual void setColumnCount(std::int32_t count, bool keepExisting);
     // False (and no change) for a row or column below 1 or a column above
     // columnCount; otherwise stores a copy of text.
-    virtual bool setCell(std::int32_t row, std::int32_t column, const GbkText &text);
+    virtual bool setCell(std::int32_t row, std::int32_t column, std::string_view text);
     // Writes the record stream to the file of that name (used unchanged),
     // replacing it as a whole only once every byte is written. True when the
     // file now holds the stream; otherwise lastSaveError() tells why and the
@@ -119,14 +114,11 @@ protected:
 private:
     bool saveGrid(const GbkText &fileName);
     void put(const void *data, std::size_t size);
-    // The cell at a 1-based address that passed the columnCount test;
-    // throws std::out_of_range outside the grid.
-    GbkText &cellAt(std::int32_t row, std::int32_t column);
-    const GbkText &cellAt(std::int32_t row, std::int32_t column) const;
+    // The 0-based cell of a 1-based address that passed the columnCount
+    // test; throws std::out_of_range outside the grid.
+    std::pair<std::size_t, std::size_t> cellAt(std::int32_t row, std::int32_t column) const;
 
     std::string m_lastSaveError;
-    // Holds the copy of each cell text while writeRecords runs.
-    GbkText m_cellText;
 };
 
 } // namespace yunque

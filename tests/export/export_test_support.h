@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/process_events.h"
+#include "export/cell_grid.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +9,50 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+namespace yunque {
+
+// Lets gtest print grids in failure messages.
+inline void PrintTo(const CellGrid &grid, std::ostream *out)
+{
+    *out << "{";
+    for (std::size_t row = 0; row < grid.rowCount(); ++row) {
+        *out << (row == 0 ? "{" : ", {");
+        for (std::size_t cell = 0; cell < grid.cellCount(row); ++cell)
+            *out << (cell == 0 ? "\"" : ", \"") << grid.text(row, cell) << "\"";
+        *out << "}";
+    }
+    *out << "}";
+}
+
+} // namespace yunque
+
 namespace yunque::test {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+inline Rows rowsOf(const CellGrid &grid)
+{
+    Rows rows(grid.rowCount());
+    for (std::size_t row = 0; row < grid.rowCount(); ++row)
+        for (std::size_t cell = 0; cell < grid.cellCount(row); ++cell)
+            rows[row].emplace_back(grid.text(row, cell));
+    return rows;
+}
+
+// count rows, each holding the given texts.
+inline CellGrid repeatedRows(std::size_t count, std::initializer_list<std::string_view> texts)
+{
+    CellGrid grid;
+    for (std::size_t i = 0; i < count; ++i)
+        grid.appendRow(texts);
+    return grid;
+}
 
 // Code page 936 bytes of the results list's column titles.
 inline const std::string titleNumber = "\xD0\xF2\xBA\xC5";             // 序号
@@ -55,7 +94,7 @@ inline std::string blankRecord(unsigned row, unsigned column)
 }
 
 // The stream a grid of texts gives, built record by record.
-inline std::string expectedStream(const std::vector<std::vector<std::string>> &rows)
+inline std::string expectedStream(const Rows &rows)
 {
     std::string out = bofRecord();
     for (std::size_t row = 0; row < rows.size(); ++row)

@@ -122,7 +122,7 @@ TEST_F(SaveTest, FailedWriteLeavesTheOldFileAsItWas)
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
 
     XlsSheet sheet;
-    load(sheet, CellGrid(50, CellRow{"some text"}));
+    load(sheet, test::repeatedRows(50, {"some text"}));
     const bool written = sheet.saveAs(path);
 
     ::setrlimit(RLIMIT_FSIZE, &saved);
@@ -159,7 +159,7 @@ TEST_F(SaveTest, OverlappingSavesOfOneNameNeverMixAndTheLastToFinishWins)
 {
     const std::string path = pathOf("shared.xls");
     const CellGrid outerGrid = {{"outer", "a"}, {"b"}};
-    const CellGrid innerGrid = CellGrid(40, CellRow{"inner, longer than the outer save", ""});
+    const CellGrid innerGrid = test::repeatedRows(40, {"inner, longer than the outer save", ""});
 
     XlsSheet outer;
     load(outer, outerGrid);

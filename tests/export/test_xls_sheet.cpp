@@ -1,5 +1,6 @@
 // The sheet's grid operations and their range checks.
 #include "export/xls_sheet.h"
+#include "export_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +19,13 @@ namespace {
 std::vector<std::size_t> shapeOf(const CellGrid &grid)
 {
     std::vector<std::size_t> shape;
-    for (const CellRow &row : grid)
-        shape.push_back(row.size());
+    for (std::size_t row = 0; row < grid.rowCount(); ++row)
+        shape.push_back(grid.cellCount(row));
     return shape;
 }
+
+using test::rowsOf;
+using Texts = std::vector<std::string>;
 
 class SheetTest : public ::testing::Test {
 protected:
@@ -126,7 +130,7 @@ TEST_F(SheetTest, SetColumnCountResizesEveryRow)
     struct Case {
         std::int32_t count;
         bool keep;
-        CellRow expectedRow;
+        Texts expectedRow;
     };
     const std::vector<Case> cases = {
         {2, true, {"1.1", "1.2"}},
@@ -142,9 +146,9 @@ TEST_F(SheetTest, SetColumnCountResizesEveryRow)
         sheet.setCell(2, 1, "2.1");
         sheet.setColumnCount(c.count, c.keep);
         EXPECT_EQ(sheet.columnCount, c.count);
-        ASSERT_EQ(sheet.grid.size(), 2u);
-        EXPECT_EQ(sheet.grid[0], c.expectedRow);
-        EXPECT_EQ(sheet.grid[1].size(), static_cast<std::size_t>(c.count));
+        ASSERT_EQ(sheet.grid.rowCount(), 2u);
+        EXPECT_EQ(rowsOf(sheet.grid)[0], c.expectedRow);
+        EXPECT_EQ(sheet.grid.cellCount(1), static_cast<std::size_t>(c.count));
     }
     EXPECT_FALSE(sheet.setCell(1, 1, "x")) << "no column is accepted after a count of 0";
 }
@@ -152,15 +156,14 @@ TEST_F(SheetTest, SetColumnCountResizesEveryRow)
 TEST_F(SheetTest, AddRowAppendsARowOfColumnCountCells)
 {
     fill(2, 4);
-    const CellGrid before = sheet.grid;
+    test::Rows expected = rowsOf(sheet.grid);
     EXPECT_EQ(sheet.addRow(), 3);
-    ASSERT_EQ(sheet.grid.size(), 3u);
-    EXPECT_EQ(sheet.grid[2], CellRow(4));
-    EXPECT_EQ(CellGrid(sheet.grid.begin(), sheet.grid.begin() + 2), before);
+    expected.push_back(Texts(4));
+    EXPECT_EQ(rowsOf(sheet.grid), expected);
 
     sheet.setColumnCount(0, false);
     EXPECT_EQ(sheet.addRow(), 4);
-    EXPECT_TRUE(sheet.grid[3].empty());
+    EXPECT_EQ(sheet.grid.cellCount(3), 0u);
 }
 
 TEST_F(SheetTest, CopyIsIndependentAndKeepsTheState)
@@ -186,7 +189,7 @@ TEST_F(SheetTest, CopyIsIndependentAndKeepsTheState)
     EXPECT_EQ(sheet.getCell(1, 1), "a");
     EXPECT_EQ(copy->getCell(1, 2), "b");
     copy->destroy();
-    EXPECT_EQ(sheet.grid.size(), 3u);
+    EXPECT_EQ(sheet.grid.rowCount(), 3u);
 }
 
 TEST_F(SheetTest, DestroyReleasesGridAndBuffers)
@@ -205,7 +208,7 @@ TEST_F(SheetTest, SaveArrayTakesACopyOfTheGivenGridEvenOnAFailedSave)
     sheet.setColumnCount(7, false);
     CellGrid ragged = {{"a", "b"}, {"c"}};
     EXPECT_FALSE(sheet.saveArray(ragged, ""));
-    ragged[0][0] = "changed by the caller";
+    ragged.setText(0, 0, "changed by the caller");
     EXPECT_EQ(sheet.grid, (CellGrid{{"a", "b"}, {"c"}}));
     EXPECT_EQ(sheet.columnCount, 7);
 
