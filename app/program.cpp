@@ -7,6 +7,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
+#include <QWindow>
 #include <QTranslator>
 
 #include <unistd.h>
@@ -29,8 +31,46 @@ Application::Application(int &argc, char **argv)
     setQuitOnLastWindowClosed(false);
 }
 
+namespace {
+
+QPointer<QMessageBox> fatalBox;
+
+// While the fatal error report is up, only the report itself and the
+// toolkit's own drawing get events: no timer, queued call or input reaches a
+// handler of the program.
+bool reachesHandlers(QObject *receiver, const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::Timer:
+    case QEvent::MetaCall:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::Close:
+    case QEvent::DeferredDelete:
+        break;
+    default:
+        return false;
+    }
+    if (!fatalBox)
+        return true;
+    for (QObject *object = receiver; object; object = object->parent())
+        if (object == fatalBox || object == fatalBox->windowHandle())
+            return false;
+    return true;
+}
+
+} // namespace
+
 bool Application::notify(QObject *receiver, QEvent *event)
 {
+    if (fatalErrorShown && reachesHandlers(receiver, event))
+        return false;
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::bad_alloc &) {
@@ -43,7 +83,11 @@ void fatalErrorReport()
     if (!fatalErrorShown) {
         fatalErrorShown = true;
         setProcessEventsHook({});
-        QMessageBox::critical(nullptr, QStringLiteral("云雀速录"), QStringLiteral("内存不足，程序将退出。"));
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("云雀速录"), QStringLiteral("内存不足，程序将退出。"),
+                        QMessageBox::Ok);
+        box.setObjectName(QStringLiteral("fatalErrorReport"));
+        fatalBox = &box;
+        box.exec();
     }
     std::_Exit(EXIT_FAILURE);
 }

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 using namespace yunque;
 
@@ -260,6 +262,19 @@ private slots:
         QTest::keyClick(window->按钮1, Qt::Key_Escape);
         settle();
         QVERIFY(window.isNull());
+    }
+
+    void toolkitTextsAreChinese()
+    {
+        loadToolkitTranslations(*qApp);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("另存为"));
+        MainWindow *window = openMainWindow();
+        std::unique_ptr<QMenu> menu(window->编辑框1->createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts << action->text();
+        QVERIFY2(texts.join(' ').contains(QStringLiteral("粘贴")), qPrintable(texts.join(' ')));
     }
 
     void decliningEndsWithoutAMainWindow()
