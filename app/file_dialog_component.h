@@ -2,16 +2,67 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+class QWidget;
 
 namespace yunque {
 
-// The main window's save-file dialog as a component: it has no window of its
-// own until it is shown, and keeps its settings and the last accepted file
-// name for the life of the window that owns it.
+// The main window's file dialog as a component: it has no window of its own
+// until it is shown, and keeps its settings and the last accepted file name
+// for the life of the window that owns it.
+//
+// Every show() builds a fresh toolkit dialog (the toolkit's own widgets, not
+// the desktop's), modal to the owner, and destroys it when it closes.
 class FileDialogComponent : public QObject {
     Q_OBJECT
 public:
-    explicit FileDialogComponent(QObject *parent = nullptr);
+    enum class Mode { Open, Save };
+
+    // The owner is the parent of every dialog shown; may be null.
+    explicit FileDialogComponent(QWidget *owner = nullptr);
+
+    void setMode(Mode mode) { m_mode = mode; }
+    Mode mode() const { return m_mode; }
+
+    // Pairs of a description and its patterns, all separated by '|', with
+    // several patterns of one pair separated by ';':
+    // "Text (*.txt)|*.txt|Pictures|*.png;*.jpg". The first pair is selected.
+    void setFilter(const QString &filter) { m_filter = filter; }
+    QString filter() const { return m_filter; }
+
+    // The folder the dialog opens in when no file name is pre-filled, or
+    // when the pre-filled name's folder is gone.
+    void setInitialFolder(const QString &folder) { m_initialFolder = folder; }
+    QString initialFolder() const { return m_initialFolder; }
+
+    // Appended, after a dot, to a name typed without an extension.
+    void setDefaultExtension(const QString &extension) { m_defaultExtension = extension; }
+    QString defaultExtension() const { return m_defaultExtension; }
+
+    // The full path accepted last; empty until a dialog has been accepted.
+    // It is shown pre-filled by the next dialog; only an accepted dialog
+    // changes it.
+    QString fileName() const { return m_fileName; }
+
+    // Shows the dialog and waits until it is closed. True when the user
+    // accepted a name (then fileName() holds it as a full path); false on
+    // cancel, on close, and when the owner went away meanwhile, which also
+    // destroys this component: the caller must not touch it after a false
+    // result unless it holds a guard.
+    bool show();
+
+    // The toolkit's filter list for a filter text in the '|' form: one entry
+    // "description (patterns)" per complete pair, patterns separated by
+    // spaces, "*.*" as "*". Pairs without a pattern are dropped.
+    static QStringList toolkitFilters(const QString &filter);
+
+private:
+    Mode m_mode = Mode::Open;
+    QString m_filter;
+    QString m_initialFolder;
+    QString m_defaultExtension;
+    QString m_fileName;
 };
 
 } // namespace yunque
