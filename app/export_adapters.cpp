@@ -1,0 +1,123 @@
+#include "app/export_adapters.h"
+
+#include "app/file_dialog_component.h"
+#include "app/gbk_codec.h"
+#include "app/main_window.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTableWidget>
+
+namespace yunque {
+namespace {
+
+QString fromFileSystem(const std::string &name)
+{
+    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+std::string toFileSystem(const QString &name)
+{
+    const QByteArray bytes = QFile::encodeName(name);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+bool windowOpen(const QPointer<MainWindow> &window)
+{
+    return window && !window->isClosing();
+}
+
+} // namespace
+
+TableListView::TableListView(MainWindow &window, QTableWidget &table)
+    : m_window(&window)
+    , m_table(&table)
+{
+}
+
+bool TableListView::available() const
+{
+    return windowOpen(m_window) && m_table;
+}
+
+std::int32_t TableListView::itemCount() const
+{
+    return m_table->rowCount();
+}
+
+std::int32_t TableListView::columnCount() const
+{
+    return m_table->horizontalHeader()->count();
+}
+
+GbkText TableListView::columnTitle(std::int32_t column) const
+{
+    const QTableWidgetItem *header = m_table->horizontalHeaderItem(column);
+    return header ? encodeGbk(header->text()) : GbkText();
+}
+
+GbkText TableListView::cellText(std::int32_t item, std::int32_t column) const
+{
+    const QTableWidgetItem *cell = m_table->item(item, column);
+    return cell ? encodeGbk(cell->text()) : GbkText();
+}
+
+ComponentSaveDialog::ComponentSaveDialog(MainWindow &window, FileDialogComponent &dialog)
+    : m_window(&window)
+    , m_dialog(&dialog)
+{
+}
+
+bool ComponentSaveDialog::available() const
+{
+    return windowOpen(m_window) && m_dialog;
+}
+
+void ComponentSaveDialog::setSaveMode()
+{
+    m_dialog->setMode(FileDialogComponent::Mode::Save);
+}
+
+void ComponentSaveDialog::setFilter(const GbkText &filter)
+{
+    m_dialog->setFilter(decodeGbk(filter));
+}
+
+void ComponentSaveDialog::setInitialFolder(const std::string &folder)
+{
+    m_dialog->setInitialFolder(fromFileSystem(folder));
+}
+
+void ComponentSaveDialog::setDefaultExtension(const GbkText &extension)
+{
+    m_dialog->setDefaultExtension(decodeGbk(extension));
+}
+
+bool ComponentSaveDialog::show()
+{
+    // show() may return after the window, and the component with it, is gone.
+    const QPointer<FileDialogComponent> dialog = m_dialog;
+    return dialog->show() && dialog && windowOpen(m_window);
+}
+
+std::string ComponentSaveDialog::fileName() const
+{
+    return toFileSystem(m_dialog->fileName());
+}
+
+void ComponentSaveDialog::reportWriteFailure(const std::string &path, const std::string &reason)
+{
+    if (!available())
+        return;
+    const QString text = QStringLiteral("无法写入文件：") + fromFileSystem(path) + u'\n' + QString::fromLocal8Bit(reason);
+    // On the heap: closing the window while the box is open destroys it.
+    const QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("导出表格"), text, QMessageBox::Ok, m_window);
+    box->setWindowModality(Qt::WindowModal);
+    box->exec();
+    delete box.data();
+}
+
+} // namespace yunque
