@@ -11,7 +11,9 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <string_view>
 #include <utility>
 
 namespace yunque {
@@ -36,6 +38,47 @@ QString rawText(QTextDocument &document, qsizetype from, qsizetype to)
     return cursor.selectedText();
 }
 
+// One line's code page 936 bytes. A NUL would end the whole text: no way of
+// typing or pasting makes one, and one that got in some other way is left
+// out rather than cutting off what follows it.
+std::string encodeLine(QStringView line)
+{
+    QString text = line.toString();
+    if (text.contains(QChar(u'\0')))
+        text.remove(QChar(u'\0'));
+    return encodeGbk(text);
+}
+
+// Every line of a raw text (separators as U+2029), encoded. The lines are
+// encoded in one piece, with LF for the separators, and cut at the LF
+// bytes: a block holds no CR or LF of its own, and no multi-byte code
+// contains a byte below 0x30. Should the count of lines not come out right
+// all the same, each line is encoded by itself.
+std::vector<std::string> encodeLines(QStringView raw)
+{
+    const std::size_t count = separatorsIn(raw) + 1;
+    QString flat = raw.toString();
+    flat.replace(separator, u'\n');
+    if (flat.contains(QChar(u'\0')))
+        flat.remove(QChar(u'\0'));
+    const std::string bytes = encodeGbk(flat);
+    std::vector<std::string> lines;
+    lines.reserve(count);
+    std::string_view rest(bytes);
+    for (std::size_t at; (at = rest.find('\n')) != std::string_view::npos; rest.remove_prefix(at + 1))
+        lines.emplace_back(rest.substr(0, at));
+    lines.emplace_back(rest);
+    if (lines.size() == count)
+        return lines;
+
+    lines.clear();
+    qsizetype start = 0;
+    for (qsizetype at; (at = raw.indexOf(separator, start)) >= 0; start = at + 1)
+        lines.push_back(encodeLine(raw.sliced(start, at - start)));
+    lines.push_back(encodeLine(raw.sliced(start)));
+    return lines;
+}
+
 } // namespace
 
 KeywordEdit::KeywordEdit(QWidget *parent)
@@ -56,7 +99,9 @@ KeywordEdit::KeywordEdit(QWidget *parent)
     // undo step rather than being merged into the last one.
     connect(doc, &QTextDocument::undoCommandAdded, this, [this] { m_commandAdded = true; });
     m_shadow = doc->toRawText();
-    m_breaks.assign(static_cast<std::size_t>(doc->blockCount() - 1), Break::CrLf);
+    m_lines = encodeLines(m_shadow);
+    m_breaks.assign(m_lines.size() - 1, Break::CrLf);
+    joinAll();
     m_undoDepth = doc->availableUndoSteps();
 }
 
@@ -94,8 +139,10 @@ void KeywordEdit::setText(const GbkText &text)
 
     QTextDocument &doc = *document();
     m_shadow = doc.toRawText();
-    breaks.resize(static_cast<std::size_t>(doc.blockCount() - 1), Break::CrLf);
+    m_lines = encodeLines(m_shadow);
+    breaks.resize(m_lines.size() - 1, Break::CrLf);
     m_breaks = std::move(breaks);
+    joinAll();
     forgetHistory();
     m_undoDepth = doc.availableUndoSteps();
     m_commandAdded = false;
@@ -105,39 +152,93 @@ void KeywordEdit::setText(const GbkText &text)
 
 GbkText KeywordEdit::text() const
 {
-    const QString raw = document()->toRawText();
-    const QStringView view(raw);
-    QString whole;
-    whole.reserve(raw.size() + static_cast<qsizetype>(m_breaks.size()));
-    std::size_t index = 0;
-    qsizetype start = 0;
-    const auto kindAt = [this](std::size_t i) { return i < m_breaks.size() ? m_breaks[i] : Break::CrLf; };
-    for (qsizetype at; (at = view.indexOf(separator, start)) >= 0; start = at + 1, ++index) {
-        whole.append(view.sliced(start, at - start));
-        switch (kindAt(index)) {
-        case Break::CrLf:
-            whole.append(u"\r\n");
-            break;
-        case Break::Lf:
-            whole.append(u'\n');
-            break;
-        case Break::Cr:
-            // A CR right before an LF break (the user deleted what stood
-            // between them) would read back as one CR LF, and a line would be
-            // lost: it is written as CR LF then.
-            if (at + 1 < view.size() && view[at + 1] == separator && kindAt(index + 1) == Break::Lf)
-                whole.append(u"\r\n");
-            else
-                whole.append(u'\r');
-            break;
-        }
+    // Every change brings the joined text up to date before it is over; a
+    // document whose line count no longer matches is read afresh.
+    if (m_starts.size() != static_cast<std::size_t>(document()->blockCount()))
+        return textFromDocument();
+    return m_text;
+}
+
+std::string_view KeywordEdit::breakBytes(const std::vector<Break> &breaks, const std::vector<std::string> &lines,
+                                        std::size_t line)
+{
+    if (line + 1 >= lines.size())
+        return {};
+    const auto kindAt = [&breaks](std::size_t i) { return i < breaks.size() ? breaks[i] : Break::CrLf; };
+    switch (kindAt(line)) {
+    case Break::CrLf:
+        return "\r\n";
+    case Break::Lf:
+        return "\n";
+    case Break::Cr:
+        // A CR right before an LF break (the user deleted what stood between
+        // them) would read back as one CR LF, and a line would be lost: it is
+        // written as CR LF then.
+        return lines[line + 1].empty() && kindAt(line + 1) == Break::Lf ? "\r\n" : "\r";
     }
-    whole.append(view.sliced(start));
-    // The text ends at its first NUL; no way of typing or pasting makes one,
-    // but one that got in some other way must not cut off the rest.
-    if (whole.contains(QChar(u'\0')))
-        whole.remove(QChar(u'\0'));
-    return encodeGbk(whole);
+    return {};
+}
+
+void KeywordEdit::joinAll()
+{
+    const std::size_t count = m_lines.size();
+    std::size_t most = 0;
+    for (const std::string &line : m_lines)
+        most += line.size() + 2;
+    GbkText whole(most, '\0');
+    m_starts.resize(count);
+    char *const begin = whole.data();
+    char *out = begin;
+    for (std::size_t i = 0; i < count; ++i) {
+        m_starts[i] = static_cast<std::size_t>(out - begin);
+        const std::string &line = m_lines[i];
+        std::memcpy(out, line.data(), line.size());
+        out += line.size();
+        for (const char c : breakBytes(m_breaks, m_lines, i))
+            *out++ = c;
+    }
+    whole.resize(static_cast<std::size_t>(out - begin));
+    m_text = std::move(whole);
+}
+
+void KeywordEdit::joinRange(std::size_t from, std::size_t oldEnd, std::size_t newEnd)
+{
+    const std::size_t byteStart = m_starts[from];
+    const std::size_t byteEnd = oldEnd < m_starts.size() ? m_starts[oldEnd] : m_text.size();
+    std::string rendered;
+    std::vector<std::size_t> starts;
+    starts.reserve(newEnd - from);
+    for (std::size_t i = from; i < newEnd; ++i) {
+        starts.push_back(byteStart + rendered.size());
+        rendered += m_lines[i];
+        rendered += breakBytes(m_breaks, m_lines, i);
+    }
+    m_text.replace(byteStart, byteEnd - byteStart, rendered);
+
+    const auto at = m_starts.begin() + static_cast<std::ptrdiff_t>(from);
+    if (newEnd == oldEnd) {
+        std::copy(starts.begin(), starts.end(), at);
+    } else {
+        const auto rest = m_starts.erase(at, at + static_cast<std::ptrdiff_t>(oldEnd - from));
+        m_starts.insert(rest, starts.begin(), starts.end());
+    }
+    // Unsigned arithmetic wraps, so this also moves the later lines back.
+    const std::size_t shift = rendered.size() - (byteEnd - byteStart);
+    for (auto it = m_starts.begin() + static_cast<std::ptrdiff_t>(newEnd); it != m_starts.end(); ++it)
+        *it += shift;
+}
+
+GbkText KeywordEdit::textFromDocument() const
+{
+    std::vector<std::string> lines;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        lines.push_back(encodeLine(block.text()));
+    GbkText whole;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        whole += lines[i];
+        whole += breakBytes(m_breaks, lines, i);
+    }
+    return whole;
 }
 
 void KeywordEdit::keyPressEvent(QKeyEvent *event)
@@ -213,8 +314,10 @@ void KeywordEdit::onContentsChange(int position, int removed, int added)
         // its kind, and the text has not changed. An undo or redo still
         // moves through the record's steps.
         if (!newCommand && undoDepth != m_undoDepth) {
-            if (!updateBreaks(undoDepth, false, 0, 0, 0))
+            if (updateBreaks(undoDepth, false, 0, 0, 0) == BreakUpdate::Failed)
                 resynchronise();
+            else
+                joinAll();
         } else {
             if (newCommand)
                 m_history.resize(m_applied);
@@ -222,6 +325,19 @@ void KeywordEdit::onContentsChange(int position, int removed, int added)
         }
         return;
     }
+
+    // The lines the reported span touches are encoded anew from the
+    // document; the others keep their bytes.
+    const QTextBlock firstBlock = doc.findBlock(static_cast<int>(from));
+    const auto firstLine = static_cast<std::size_t>(firstBlock.blockNumber());
+    const std::size_t staleLines = separatorsIn(stale) + 1;
+    const std::size_t freshLines = separatorsIn(fresh) + 1;
+    if (firstLine + staleLines > m_lines.size()) {
+        resynchronise();
+        m_changed = true;
+        return;
+    }
+    replaceLines(firstLine, staleLines, firstBlock, freshLines);
 
     // Qt widens some spans to whole blocks (a paste at the very start covers
     // the first block and its separator), so the span is cut down to what
@@ -242,11 +358,21 @@ void KeywordEdit::onContentsChange(int position, int removed, int added)
     // are the same ones, and the first one the change can touch has the
     // number of the block in which it starts.
     const auto first = static_cast<std::size_t>(doc.findBlock(static_cast<int>(start)).blockNumber());
-    if (!updateBreaks(undoDepth, newCommand, first, separatorsIn(removedText), separatorsIn(addedText))
-        || m_breaks.size() != static_cast<std::size_t>(doc.blockCount() - 1)) {
+    const BreakUpdate update
+        = updateBreaks(undoDepth, newCommand, first, separatorsIn(removedText), separatorsIn(addedText));
+    const auto blocks = static_cast<std::size_t>(doc.blockCount());
+    if (update == BreakUpdate::Failed || m_breaks.size() + 1 != blocks || m_lines.size() != blocks) {
         resynchronise();
     } else {
         m_shadow.replace(start, removedText.size(), addedText.data(), addedText.size());
+        if (update == BreakUpdate::Replayed) {
+            joinAll();
+        } else {
+            // The line before the change ends as it did, except that a CR
+            // there depends on the line that follows it.
+            const std::size_t before = firstLine > 0 ? firstLine - 1 : 0;
+            joinRange(before, firstLine + staleLines, firstLine + freshLines);
+        }
     }
     m_changed = true;
 }
@@ -259,8 +385,8 @@ void KeywordEdit::onContentsChanged()
         emit keywordTextChanged();
 }
 
-bool KeywordEdit::updateBreaks(int undoDepth, bool newCommand, std::size_t first, std::size_t removedBreaks,
-                               std::size_t addedBreaks)
+KeywordEdit::BreakUpdate KeywordEdit::updateBreaks(int undoDepth, bool newCommand, std::size_t first,
+                                                   std::size_t removedBreaks, std::size_t addedBreaks)
 {
     const int previousDepth = std::exchange(m_undoDepth, undoDepth);
     if (!newCommand && undoDepth != previousDepth) {
@@ -293,7 +419,7 @@ bool KeywordEdit::updateBreaks(int undoDepth, bool newCommand, std::size_t first
         if (consistent && replayed.size() + removedBreaks == m_breaks.size() + addedBreaks) {
             m_breaks = std::move(replayed);
             m_applied = applied;
-            return true;
+            return BreakUpdate::Replayed;
         }
         // The steps do not match the record: what the step brought back
         // counts as new breaks.
@@ -305,7 +431,7 @@ bool KeywordEdit::updateBreaks(int undoDepth, bool newCommand, std::size_t first
     }
 
     if (first + removedBreaks > m_breaks.size())
-        return false;
+        return BreakUpdate::Failed;
     const auto at = m_breaks.begin() + static_cast<std::ptrdiff_t>(first);
     const auto end = at + static_cast<std::ptrdiff_t>(removedBreaks);
     if ((newCommand || undoDepth == previousDepth) && (removedBreaks > 0 || addedBreaks > 0)) {
@@ -318,7 +444,22 @@ bool KeywordEdit::updateBreaks(int undoDepth, bool newCommand, std::size_t first
     }
     const auto rest = m_breaks.erase(at, end);
     m_breaks.insert(rest, addedBreaks, Break::CrLf);
-    return true;
+    return BreakUpdate::Local;
+}
+
+void KeywordEdit::replaceLines(std::size_t first, std::size_t count, QTextBlock block, std::size_t freshCount)
+{
+    std::vector<std::string> fresh;
+    fresh.reserve(freshCount);
+    for (std::size_t i = 0; i < freshCount && block.isValid(); ++i, block = block.next())
+        fresh.push_back(encodeLine(block.text()));
+    const auto at = m_lines.begin() + static_cast<std::ptrdiff_t>(first);
+    if (fresh.size() == count) {
+        std::move(fresh.begin(), fresh.end(), at);
+        return;
+    }
+    const auto rest = m_lines.erase(at, at + static_cast<std::ptrdiff_t>(count));
+    m_lines.insert(rest, std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
 }
 
 void KeywordEdit::resynchronise()
@@ -350,6 +491,9 @@ void KeywordEdit::resynchronise()
 
     m_breaks = std::move(breaks);
     m_shadow = raw;
+    m_lines = encodeLines(m_shadow);
+    m_breaks.resize(m_lines.size() - 1, Break::CrLf);
+    joinAll();
     forgetHistory();
     m_undoDepth = doc.availableUndoSteps();
 }

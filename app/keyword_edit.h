@@ -4,10 +4,12 @@
 
 #include <QPlainTextEdit>
 #include <QString>
+#include <QTextBlock>
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QKeyEvent;
@@ -64,20 +66,45 @@ private:
         std::size_t added;          // count of new separators (all CR LF)
     };
 
+    // How updateBreaks() went: not at all (the record is out of step),
+    // within the changed span, or by replaying undo steps anywhere.
+    enum class BreakUpdate { Failed, Local, Replayed };
+
     void onContentsChange(int position, int removed, int added);
     void onContentsChanged();
     // Applies one change to the separator record: the separators from index
     // first on that the change removed, and how many new ones it inserted.
-    bool updateBreaks(int undoDepth, bool newCommand, std::size_t first, std::size_t removedBreaks,
-                      std::size_t addedBreaks);
+    BreakUpdate updateBreaks(int undoDepth, bool newCommand, std::size_t first, std::size_t removedBreaks,
+                             std::size_t addedBreaks);
+    // Replaces count encoded lines from index first with the encodings of
+    // freshCount blocks from block on.
+    void replaceLines(std::size_t first, std::size_t count, QTextBlock block, std::size_t freshCount);
     // Rebuilds the record from the document when a change could not be
     // followed step by step: separators before and after the changed span
     // keep their kinds, the ones inside it become CR LF.
     void resynchronise();
     void forgetHistory();
 
+    // The bytes that end a line: its break's, none for the last line.
+    static std::string_view breakBytes(const std::vector<Break> &breaks, const std::vector<std::string> &lines,
+                                       std::size_t line);
+    // Joins all lines and breaks into m_text anew.
+    void joinAll();
+    // Rewrites the part of m_text that held lines [from, oldEnd) before a
+    // change and holds lines [from, newEnd) after it.
+    void joinRange(std::size_t from, std::size_t oldEnd, std::size_t newEnd);
+    // text() built from the document itself, for a record out of step.
+    GbkText textFromDocument() const;
+
     // One entry per block separator of the document, in document order.
     std::vector<Break> m_breaks;
+    // The code page 936 bytes of every block; a change encodes only the
+    // blocks it touched.
+    std::vector<std::string> m_lines;
+    // The whole text as text() gives it, with the offset of every line in
+    // it: a change rewrites only its own lines, so that text() costs a copy.
+    GbkText m_text;
+    std::vector<std::size_t> m_starts;
     // The document's raw text (separators as U+2029) as of the last change:
     // tells which separators a change removed and whether it changed any
     // text at all.

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -340,6 +341,31 @@ private slots:
                 QCOMPARE(atLastFire, bytesOf(box));
         }
         QCOMPARE(bytesOf(box), QByteArray("\r\n"));
+    }
+
+    // The document reports a change of format like a change of text, over
+    // the whole span: no text changed, so no break is new and nothing fires.
+    void formatAloneChangesNothing()
+    {
+        KeywordEdit box;
+        box.show();
+        setBytes(box, mixed);
+        int fires = 0;
+        connect(&box, &KeywordEdit::keywordTextChanged, &box, [&] { ++fires; });
+
+        QTextCursor cursor(box.document());
+        cursor.select(QTextCursor::Document);
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        cursor.mergeCharFormat(bold);
+        QCOMPARE(fires, 0);
+        QCOMPARE(bytesOf(box), mixed);
+
+        play(box, "^End 'x");
+        QCOMPARE(bytesOf(box), mixed + "x");
+        play(box, "^Z ^Z");
+        QCOMPARE(bytesOf(box), mixed);
+        QCOMPARE(fires, 2);
     }
 
     void textIsCodePage936()
