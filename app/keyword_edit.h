@@ -26,7 +26,9 @@ namespace yunque {
 // kind each separator stands for. A break set through setText() keeps its
 // kind for as long as the user does not delete it (undoing the deletion
 // brings it back as it was); a break the user makes (Enter, Shift+Enter,
-// keypad Enter, paste) is CR LF.
+// keypad Enter, paste) is CR LF. One exception keeps the lines apart: a CR
+// that comes to stand right before an LF break is written as CR LF, since
+// the two bytes would read back as one break.
 class KeywordEdit : public QPlainTextEdit, public TextBox {
     Q_OBJECT
 public:
@@ -38,6 +40,7 @@ public:
     void setText(const GbkText &text) override;
 
     // The whole text in code page 936, each break as the bytes it stands for.
+    // Kept up to date change by change, so this is a copy.
     GbkText text() const override;
 
 signals:
