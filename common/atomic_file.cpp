@@ -91,7 +91,12 @@ bool AtomicFile::open()
     if (name.empty())
         return fail(EISDIR);
 
-    std::string pattern = (slash == std::string::npos ? std::string() : folder) + "." + name + ".XXXXXX";
+    // "." + name + ".XXXXXX" must itself be a valid name: a destination name
+    // near the length limit lends only its beginning to the temporary one.
+    constexpr std::size_t nameMax = 255;
+    constexpr std::size_t decoration = std::char_traits<char>::length("..XXXXXX");
+    const std::string stem = name.substr(0, nameMax - decoration);
+    std::string pattern = (slash == std::string::npos ? std::string() : folder) + "." + stem + ".XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return fail(errno);
@@ -122,10 +127,9 @@ bool AtomicFile::write(const void *data, std::size_t size)
     if (m_buffer.size() + size > bufferSize) {
         if (!flush())
             return false;
-        if (size >= bufferSize) {
-            m_buffer.assign(bytes, bytes + size);
-            return flush();
-        }
+        // A piece as large as the buffer goes out as it is, uncopied.
+        if (size >= bufferSize)
+            return writeAll(bytes, size);
     }
     m_buffer.insert(m_buffer.end(), bytes, bytes + size);
     return true;
@@ -133,8 +137,14 @@ bool AtomicFile::write(const void *data, std::size_t size)
 
 bool AtomicFile::flush()
 {
-    const char *next = m_buffer.data();
-    std::size_t left = m_buffer.size();
+    if (!writeAll(m_buffer.data(), m_buffer.size()))
+        return false;
+    m_buffer.clear();
+    return true;
+}
+
+bool AtomicFile::writeAll(const char *next, std::size_t left)
+{
     while (left > 0) {
         const ssize_t written = ::write(m_fd, next, left);
         if (written < 0) {
@@ -147,7 +157,6 @@ bool AtomicFile::flush()
         next += written;
         left -= static_cast<std::size_t>(written);
     }
-    m_buffer.clear();
     return true;
 }
 

@@ -54,6 +54,7 @@ public:
 
 private:
     bool flush();
+    bool writeAll(const char *data, std::size_t size);
     bool fail(int error);
     void closeTemporary();
 

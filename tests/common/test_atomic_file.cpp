@@ -134,6 +134,19 @@ TEST_F(AtomicFileTest, KeepsPermissionsAndFollowsLinks)
     EXPECT_EQ(info.st_mode & 07777, 0640U);
 }
 
+TEST_F(AtomicFileTest, NamesUpToTheLengthLimitWork)
+{
+    for (std::size_t length : {247U, 248U, 254U, 255U}) {
+        const fs::path path = folder / (std::string(length - 4, 'n') + ".xls");
+        AtomicFile file(path.string());
+        ASSERT_TRUE(file.open()) << length << ": " << file.errorText();
+        file.write("x");
+        ASSERT_TRUE(file.commit()) << length;
+        EXPECT_EQ(read(path), "x");
+    }
+    EXPECT_EQ(entries(), 4U);
+}
+
 TEST_F(AtomicFileTest, NewFileGetsTheUsualModeNotTheTemporaryOne)
 {
     const mode_t old = ::umask(022);
