@@ -90,6 +90,10 @@ ConventionalWindow::ConventionalWindow(const QString &title, QSize outerSize)
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
     setFixedSize(outerSize);
+    // Ask for the frame now, so that the window manager's answer is there by
+    // the time the controls are built and the window is shown.
+    winId();
+    m_frameRequested = x11::requestFrameExtents(*this);
     ++openWindows();
     connect(this, &QObject::destroyed, [] {
         if (--openWindows() == 0 && endsWithLastWindow)
@@ -113,10 +117,9 @@ void loadWindow(ConventionalWindow &window, bool modal)
 {
     if (modal)
         window.setWindowModality(Qt::ApplicationModal);
-    window.winId();
     if (modal)
         x11::setSkipTaskbar(window);
-    const QMargins frame = x11::requestFrameExtents(window);
+    const QMargins frame = window.frameRequested() ? x11::frameExtents(window) : QMargins();
     const QSize outer = window.outerSize();
     window.setFixedSize(outer.width() - frame.left() - frame.right(), outer.height() - frame.top() - frame.bottom());
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {

@@ -31,6 +31,10 @@ public:
     // Places a child control exactly at its design position.
     static void place(QWidget &control, const ControlGeometry &geometry);
 
+    // True when the window manager was asked for the frame it will put
+    // around this window (the answer arrives while the controls are built).
+    bool frameRequested() const { return m_frameRequested; }
+
 signals:
     // Raised once by loadWindow(), after every control exists and before the
     // window is shown.
@@ -38,6 +42,7 @@ signals:
 
 private:
     QSize m_outerSize;
+    bool m_frameRequested = false;
 };
 
 // Top-left corner of a window of the given outer size centred on a screen of

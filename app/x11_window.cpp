@@ -5,6 +5,7 @@
 
 #include <xcb/xcb.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +20,19 @@ xcb_connection_t *connection()
     return native ? native->connection() : nullptr;
 }
 
-xcb_atom_t atom(xcb_connection_t *c, const char *name)
+// Interns several atoms with one round trip to the server.
+template<std::size_t N>
+std::array<xcb_atom_t, N> atoms(xcb_connection_t *c, const char *const (&names)[N])
 {
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t {XCB_ATOM_NONE};
-    std::free(reply);
+    std::array<xcb_intern_atom_cookie_t, N> cookies {};
+    for (std::size_t i = 0; i < N; ++i)
+        cookies[i] = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(names[i])), names[i]);
+    std::array<xcb_atom_t, N> result {};
+    for (std::size_t i = 0; i < N; ++i) {
+        xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookies[i], nullptr);
+        result[i] = reply ? reply->atom : xcb_atom_t {XCB_ATOM_NONE};
+        std::free(reply);
+    }
     return result;
 }
 
@@ -38,9 +46,8 @@ xcb_window_t rootOf(xcb_connection_t *c, xcb_window_t window)
 
 // True when the root window lists `wanted` among the window manager's
 // supported hints (_NET_SUPPORTED).
-bool managerSupports(xcb_connection_t *c, xcb_window_t root, xcb_atom_t wanted)
+bool managerSupports(xcb_connection_t *c, xcb_window_t root, xcb_atom_t supported, xcb_atom_t wanted)
 {
-    const xcb_atom_t supported = atom(c, "_NET_SUPPORTED");
     xcb_get_property_reply_t *reply = xcb_get_property_reply(
         c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
     bool found = false;
@@ -71,18 +78,16 @@ bool readExtents(xcb_connection_t *c, xcb_window_t window, xcb_atom_t extents, Q
 
 } // namespace
 
-QMargins requestFrameExtents(QWidget &window)
+bool requestFrameExtents(QWidget &window)
 {
     xcb_connection_t *c = connection();
     if (!c)
-        return {};
+        return false;
     const auto id = static_cast<xcb_window_t>(window.winId());
     const xcb_window_t root = rootOf(c, id);
-    const xcb_atom_t request = atom(c, "_NET_REQUEST_FRAME_EXTENTS");
-    const xcb_atom_t extents = atom(c, "_NET_FRAME_EXTENTS");
-    QMargins margins;
-    if (root == XCB_WINDOW_NONE || !managerSupports(c, root, request))
-        return margins;
+    const auto [supported, request] = atoms(c, {"_NET_SUPPORTED", "_NET_REQUEST_FRAME_EXTENTS"});
+    if (root == XCB_WINDOW_NONE || !managerSupports(c, root, supported, request))
+        return false;
 
     xcb_client_message_event_t event {};
     event.response_type = XCB_CLIENT_MESSAGE;
@@ -92,12 +97,23 @@ QMargins requestFrameExtents(QWidget &window)
     xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                    reinterpret_cast<const char *>(&event));
     xcb_flush(c);
+    return true;
+}
 
-    // The manager answers by setting the property; it usually takes well
-    // under a millisecond. Give up after a short while rather than hang.
+QMargins frameExtents(QWidget &window)
+{
+    QMargins margins;
+    xcb_connection_t *c = connection();
+    if (!c)
+        return margins;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const auto [extents] = atoms(c, {"_NET_FRAME_EXTENTS"});
+    // The manager answers by setting the property, usually long before the
+    // window is ready to be shown. Give up after a short while rather than
+    // hang on one that never answers.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     while (!readExtents(c, id, extents, margins) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
     return margins;
 }
 
@@ -107,8 +123,7 @@ void setSkipTaskbar(QWidget &window)
     if (!c)
         return;
     const auto id = static_cast<xcb_window_t>(window.winId());
-    const xcb_atom_t state = atom(c, "_NET_WM_STATE");
-    const xcb_atom_t skip = atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+    const auto [state, skip] = atoms(c, {"_NET_WM_STATE", "_NET_WM_STATE_SKIP_TASKBAR"});
     // The toolkit merges its own states into this property when it maps the
     // window, so setting it now is enough.
     xcb_change_property(c, XCB_PROP_MODE_APPEND, id, state, XCB_ATOM_ATOM, 32, 1, &skip);
