@@ -3,6 +3,7 @@
 #include "app/export_adapters.h"
 #include "app/file_dialog_component.h"
 #include "app/main_window.h"
+#include "widget_test_support.h"
 #include "app/program.h"
 #include "common/process_events.h"
 #include "common/run_directory.h"
@@ -27,25 +28,11 @@
 #include <functional>
 
 using namespace yunque;
+using namespace yunque::test;
 
 namespace {
 
 using Rows = QList<QByteArrayList>;
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
-MainWindow *openMainWindow()
-{
-    auto *window = new MainWindow;
-    loadWindow(*window, false);
-    window->activateWindow();
-    QTest::qWait(0);
-    return window;
-}
 
 QByteArray le16(int value)
 {

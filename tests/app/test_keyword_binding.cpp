@@ -2,6 +2,7 @@
 // window is created, saved after every change, untouched by closing.
 #include "app/keyword_edit.h"
 #include "app/main_window.h"
+#include "widget_test_support.h"
 #include "app/window_conventions.h"
 
 #include <QApplication>
@@ -13,16 +14,7 @@
 #include <QTest>
 
 using namespace yunque;
-
-namespace {
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
-} // namespace
+using namespace yunque::test;
 
 class KeywordBindingTest : public QObject {
     Q_OBJECT

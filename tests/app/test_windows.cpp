@@ -2,6 +2,7 @@
 #include "app/disclaimer_window.h"
 #include "app/keyword_edit.h"
 #include "app/main_window.h"
+#include "widget_test_support.h"
 #include "app/program.h"
 #include "keywords/keyword_file.h"
 
@@ -20,31 +21,7 @@
 #include <memory>
 
 using namespace yunque;
-
-namespace {
-
-void settle()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-}
-
-MainWindow *openMainWindow()
-{
-    auto *window = new MainWindow;
-    loadWindow(*window, false);
-    window->activateWindow();
-    QTest::qWait(0);
-    return window;
-}
-
-template<typename T>
-T *child(QWidget *window, const char *name)
-{
-    return window->findChild<T *>(QString::fromUtf8(name));
-}
-
-} // namespace
+using namespace yunque::test;
 
 class WindowsTest : public QObject {
     Q_OBJECT

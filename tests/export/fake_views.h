@@ -15,10 +15,32 @@ namespace yunque::test {
 // logs it there too), to check their order.
 using CallLog = std::vector<std::string>;
 
-class FakeListView : public ListView {
+// What both fakes share: whether the control is still there, and the log of
+// the calls made to it.
+class LoggedFake {
+public:
+    explicit LoggedFake(CallLog &log) : m_log(log) {}
+
+    bool present = true;
+    // Set when a member other than available() ran while the control was gone.
+    mutable bool usedWhileGone = false;
+
+protected:
+    void touch(const std::string &call) const
+    {
+        if (!present)
+            usedWhileGone = true;
+        m_log.push_back(call);
+    }
+
+private:
+    CallLog &m_log;
+};
+
+class FakeListView : public ListView, public LoggedFake {
 public:
     FakeListView(CallLog &log, std::vector<GbkText> columnTitles, std::vector<std::vector<GbkText>> itemTexts = {})
-        : titles(std::move(columnTitles)), items(std::move(itemTexts)), m_log(log)
+        : LoggedFake(log), titles(std::move(columnTitles)), items(std::move(itemTexts))
     {
     }
 
@@ -47,24 +69,12 @@ public:
 
     std::vector<GbkText> titles;
     std::vector<std::vector<GbkText>> items;
-    bool present = true;
-    // Set when a member other than available() ran while the view was gone.
-    mutable bool usedWhileGone = false;
 
-private:
-    void touch(const std::string &call) const
-    {
-        if (!present)
-            usedWhileGone = true;
-        m_log.push_back(call);
-    }
-
-    CallLog &m_log;
 };
 
-class FakeSaveDialog : public SaveDialog {
+class FakeSaveDialog : public SaveDialog, public LoggedFake {
 public:
-    explicit FakeSaveDialog(CallLog &log) : m_log(log) {}
+    explicit FakeSaveDialog(CallLog &log) : LoggedFake(log) {}
 
     bool available() const override { return present; }
     void setSaveMode() override { touch("setSaveMode"); }
@@ -114,18 +124,7 @@ public:
     GbkText defaultExtension;
     std::vector<std::string> failures;
     int shows = 0;
-    bool present = true;
-    mutable bool usedWhileGone = false;
 
-private:
-    void touch(const std::string &call) const
-    {
-        if (!present)
-            usedWhileGone = true;
-        m_log.push_back(call);
-    }
-
-    CallLog &m_log;
 };
 
 } // namespace yunque::test
