@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <utility>
+
 namespace yunque {
 namespace {
 
@@ -137,6 +139,9 @@ void loadWindow(ConventionalWindow &window, bool modal)
     // after the window appears.
     x11::flush();
     window.setWindowIcon(programIcon());
+    // Matching the font's faces is the other slow part; it only has to be
+    // done before the window is first painted.
+    installDefaultFont();
 
     if (modal) {
         QPointer<ConventionalWindow> guard(&window);
@@ -165,6 +170,9 @@ void endProgramWithLastWindow()
 
 void installDefaultFont()
 {
+    static bool installed = false;
+    if (std::exchange(installed, true))
+        return;
     QFont font = QApplication::font();
     font.setFamilies({font.family(), QStringLiteral("WenQuanYi Micro Hei")});
     QApplication::setFont(font);
@@ -173,7 +181,6 @@ void installDefaultFont()
 void installWindowConventions()
 {
     installWindowKeys();
-    installDefaultFont();
 }
 
 void installWindowKeys()

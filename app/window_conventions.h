@@ -71,10 +71,12 @@ void installWindowKeys();
 
 // The system's default GUI font, with Chinese characters taken from a face
 // whose line height matches it, so that texts laid out for that font fit
-// their controls (the usual CJK fallback is a third taller).
+// their controls (the usual CJK fallback is a third taller). loadWindow()
+// installs it once the first window's map request is out, before anything
+// is painted.
 void installDefaultFont();
 
-// Both of the above.
+// The keys above; the font follows with the first window.
 void installWindowConventions();
 
 } // namespace yunque

@@ -27,7 +27,11 @@ class WindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { installWindowConventions(); }
+    void initTestCase()
+    {
+        installWindowConventions();
+        installDefaultFont();
+    }
     // Every main window loads the keyword file beside this program; start
     // each test without one.
     void init() { std::remove(keywordFilePath().c_str()); }
