@@ -15,7 +15,6 @@
 namespace yunque {
 namespace {
 
-constexpr std::size_t bufferSize = 256 * 1024;
 constexpr int maximumLinkDepth = 40;
 
 mode_t newFileMode()
@@ -124,13 +123,11 @@ bool AtomicFile::write(const void *data, std::size_t size)
     if (m_error != 0)
         return false;
     const char *bytes = static_cast<const char *>(data);
-    if (m_buffer.size() + size > bufferSize) {
-        if (!flush())
-            return false;
-        // A piece as large as the buffer goes out as it is, uncopied.
-        if (size >= bufferSize)
-            return writeAll(bytes, size);
-    }
+    // A piece as large as the buffer goes out as it is, uncopied.
+    if (size >= bufferSize)
+        return flush() && writeAll(bytes, size);
+    if (m_buffer.size() + size > bufferSize && !flush())
+        return false;
     m_buffer.insert(m_buffer.end(), bytes, bytes + size);
     return true;
 }

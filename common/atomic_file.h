@@ -21,6 +21,10 @@ namespace yunque {
 // an exclusive advisory lock from its creation until it is closed.
 class AtomicFile {
 public:
+    // Writes of at least this many bytes go to the file uncopied; smaller
+    // ones are gathered into a buffer of this size first.
+    static constexpr std::size_t bufferSize = 256 * 1024;
+
     explicit AtomicFile(std::string path);
     ~AtomicFile();
 

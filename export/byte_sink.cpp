@@ -19,8 +19,9 @@ std::string MemorySink::takeBytes()
 
 AtomicFileSink::AtomicFileSink(AtomicFile &file)
     : m_file(file)
+    , m_buffer(std::make_unique_for_overwrite<char[]>(AtomicFile::bufferSize))
 {
-    setBuffer(m_buffer.data(), m_buffer.data() + m_buffer.size());
+    setBuffer(m_buffer.get(), m_buffer.get() + AtomicFile::bufferSize);
 }
 
 bool AtomicFileSink::flush()
@@ -37,7 +38,7 @@ bool AtomicFileSink::overflow(const void *data, std::size_t size)
 {
     if (!flush())
         return false;
-    if (size >= m_buffer.size()) {
+    if (size >= AtomicFile::bufferSize) {
         if (!m_file.write(data, size))
             m_failed = true;
         return !m_failed;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace yunque {
@@ -63,8 +63,9 @@ private:
     std::string m_bytes;
 };
 
-// Feeds an AtomicFile through a buffer of its own. The file must be open
-// and outlive the sink; flush() before the file's commit().
+// Feeds an AtomicFile through a buffer of its own, the size of the file's:
+// every full buffer then reaches the file without being copied again. The
+// file must be open and outlive the sink; flush() before the file's commit().
 class AtomicFileSink final : public ByteSink {
 public:
     explicit AtomicFileSink(AtomicFile &file);
@@ -81,7 +82,7 @@ protected:
 private:
     AtomicFile &m_file;
     bool m_failed = false;
-    std::array<char, 64 * 1024> m_buffer;
+    std::unique_ptr<char[]> m_buffer;
 };
 
 } // namespace yunque
