@@ -7,7 +7,6 @@
 #include <QTextBlock>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -121,11 +120,5 @@ private:
     bool m_setting = false;
     bool m_changed = false;
 };
-
-// The folder whose keyword file bindKeywordFile() ties the main window's
-// keyword box to. Unset, the default, it is the program's own folder
-// (runDirectory()). Tests point it at a temporary folder before they create
-// a MainWindow.
-void setKeywordFolder(std::optional<std::string> folder);
 
 } // namespace yunque

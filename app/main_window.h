@@ -2,6 +2,9 @@
 
 #include "app/window_conventions.h"
 
+#include <optional>
+#include <string>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -43,6 +46,11 @@ private:
 // The keyword box: creation event → loadKeywordFile, text changed →
 // saveKeywordFile.
 void bindKeywordFile(MainWindow &window);
+// The folder whose keyword file bindKeywordFile() ties the main window's
+// keyword box to. Unset, the default, it is the program's own folder
+// (runDirectory()). Tests point it at a temporary folder before they create
+// a MainWindow.
+void setKeywordFolder(std::optional<std::string> folder);
 // The export button: clicked → exportGrid with the list and the dialog.
 void bindExport(MainWindow &window);
 
