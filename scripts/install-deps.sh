@@ -5,11 +5,16 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libxcb1-dev fonts-wqy-microhei)
 test_packages=(googletest libgtest-dev xvfb openbox xdotool wmctrl x11-utils imagemagick python3 python3-xlrd)
+# The Windows build of the core and its tests under Wine, in a Chinese locale;
+# the Windows program's end-to-end tests paste text with xclip and need
+# Wine's caption-button font from fonts-wine.
+windows_test_packages=(g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 locales xclip fonts-wine)
 
+mode=${1:-run}
 wanted=("${build_packages[@]}")
-case "${1:-run}" in
+case $mode in
   run) ;;
-  test) wanted+=("${test_packages[@]}") ;;
+  test) wanted+=("${test_packages[@]}" "${windows_test_packages[@]}") ;;
   *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
 esac
 
@@ -18,10 +23,18 @@ for package in "${wanted[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [[ $status == "install ok installed" ]] || missing+=("$package")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
 
-echo "Installing: ${missing[*]}"
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-"${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# Wine takes a program's code page from the locale: zh_CN.UTF-8 gives code
+# page 936, as on a Chinese Windows. Debian ships the locale's sources only.
+if [[ $mode == test ]] && ! locale -a | grep -qix 'zh_CN\.utf-\?8'; then
+  echo "Generating the zh_CN.UTF-8 locale"
+  "${sudo[@]}" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi
