@@ -1,8 +1,9 @@
 #include "app/export_adapters.h"
 
 #include "app/file_dialog_component.h"
-#include "app/gbk_codec.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "common/gbk_codec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -13,12 +14,13 @@
 namespace yunque {
 namespace {
 
-QString fromFileSystem(const std::string &name)
+QString fromFileSystem(const std::filesystem::path &path)
 {
+    const std::string &name = path.native();
     return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
 }
 
-std::string toFileSystem(const QString &name)
+std::filesystem::path toFileSystem(const QString &name)
 {
     const QByteArray bytes = QFile::encodeName(name);
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -55,13 +57,13 @@ std::int32_t TableListView::columnCount() const
 GbkText TableListView::columnTitle(std::int32_t column) const
 {
     const QTableWidgetItem *header = m_table->horizontalHeaderItem(column);
-    return header ? encodeGbk(header->text()) : GbkText();
+    return header ? encodeGbk(utf16View(header->text())) : GbkText();
 }
 
 GbkText TableListView::cellText(std::int32_t item, std::int32_t column) const
 {
     const QTableWidgetItem *cell = m_table->item(item, column);
-    return cell ? encodeGbk(cell->text()) : GbkText();
+    return cell ? encodeGbk(utf16View(cell->text())) : GbkText();
 }
 
 ComponentSaveDialog::ComponentSaveDialog(MainWindow &window, FileDialogComponent &dialog)
@@ -82,17 +84,17 @@ void ComponentSaveDialog::setSaveMode()
 
 void ComponentSaveDialog::setFilter(const GbkText &filter)
 {
-    m_dialog->setFilter(decodeGbk(filter));
+    m_dialog->setFilter(toQString(decodeGbk(filter)));
 }
 
-void ComponentSaveDialog::setInitialFolder(const std::string &folder)
+void ComponentSaveDialog::setInitialFolder(const std::filesystem::path &folder)
 {
     m_dialog->setInitialFolder(fromFileSystem(folder));
 }
 
 void ComponentSaveDialog::setDefaultExtension(const GbkText &extension)
 {
-    m_dialog->setDefaultExtension(decodeGbk(extension));
+    m_dialog->setDefaultExtension(toQString(decodeGbk(extension)));
 }
 
 bool ComponentSaveDialog::show()
@@ -102,19 +104,20 @@ bool ComponentSaveDialog::show()
     return dialog->show() && dialog && windowOpen(m_window);
 }
 
-std::string ComponentSaveDialog::fileName() const
+std::filesystem::path ComponentSaveDialog::fileName() const
 {
     return toFileSystem(m_dialog->fileName());
 }
 
-void ComponentSaveDialog::reportWriteFailure(const std::string &path, const std::string &reason)
+void ComponentSaveDialog::reportWriteFailure(const std::filesystem::path &path, const std::string &reason)
 {
     if (!available())
         return;
-    const QString text = QStringLiteral("无法写入文件：") + fromFileSystem(path) + u'\n' + QString::fromLocal8Bit(reason);
+    const QString text =
+        toQString(writeFailureMessage.text) + fromFileSystem(path) + u'\n' + QString::fromStdString(reason);
     // On the heap: closing the window while the box is open destroys it.
     const QPointer<QMessageBox> box =
-        new QMessageBox(QMessageBox::Warning, QStringLiteral("导出表格"), text, QMessageBox::Ok, m_window);
+        new QMessageBox(QMessageBox::Warning, toQString(writeFailureMessage.title), text, QMessageBox::Ok, m_window);
     box->setWindowModality(Qt::WindowModal);
     box->exec();
     delete box.data();

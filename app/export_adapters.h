@@ -43,13 +43,13 @@ public:
     bool available() const override;
     void setSaveMode() override;
     void setFilter(const GbkText &filter) override;
-    void setInitialFolder(const std::string &folder) override;
+    void setInitialFolder(const std::filesystem::path &folder) override;
     void setDefaultExtension(const GbkText &extension) override;
     bool show() override;
-    std::string fileName() const override;
+    std::filesystem::path fileName() const override;
     // A warning box on the window, titled 导出表格: 无法写入文件： and the
     // path, the reason on the next line. Nothing once the window is gone.
-    void reportWriteFailure(const std::string &path, const std::string &reason) override;
+    void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) override;
 
 private:
     QPointer<MainWindow> m_window;

@@ -9,22 +9,22 @@
 namespace yunque {
 namespace {
 
-std::optional<std::string> &folderOverride()
+std::optional<std::filesystem::path> &folderOverride()
 {
-    static std::optional<std::string> folder;
+    static std::optional<std::filesystem::path> folder;
     return folder;
 }
 
 // Asked anew each time a handler runs, as the path is built anew.
-std::string keywordFolder()
+std::filesystem::path keywordFolder()
 {
-    const std::optional<std::string> &folder = folderOverride();
+    const std::optional<std::filesystem::path> &folder = folderOverride();
     return folder ? *folder : runDirectory();
 }
 
 } // namespace
 
-void setKeywordFolder(std::optional<std::string> folder)
+void setKeywordFolder(std::optional<std::filesystem::path> folder)
 {
     folderOverride() = std::move(folder);
 }

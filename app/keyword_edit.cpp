@@ -1,6 +1,7 @@
 #include "app/keyword_edit.h"
 
-#include "app/gbk_codec.h"
+#include "app/qt_text.h"
+#include "common/gbk_codec.h"
 
 #include <QKeyEvent>
 #include <QMimeData>
@@ -46,7 +47,7 @@ std::string encodeLine(QStringView line)
     QString text = line.toString();
     if (text.contains(QChar(u'\0')))
         text.remove(QChar(u'\0'));
-    return encodeGbk(text);
+    return encodeGbk(utf16View(text));
 }
 
 // Every line of a raw text (separators as U+2029), encoded. The lines are
@@ -61,7 +62,7 @@ std::vector<std::string> encodeLines(QStringView raw)
     flat.replace(separator, u'\n');
     if (flat.contains(QChar(u'\0')))
         flat.remove(QChar(u'\0'));
-    const std::string bytes = encodeGbk(flat);
+    const std::string bytes = encodeGbk(utf16View(flat));
     std::vector<std::string> lines;
     lines.reserve(count);
     std::string_view rest(bytes);
@@ -107,7 +108,7 @@ KeywordEdit::KeywordEdit(QWidget *parent)
 
 void KeywordEdit::setText(const GbkText &text)
 {
-    const QString decoded = decodeGbk(text);
+    const QString decoded = toQString(decodeGbk(text));
 
     // The text document makes a block separator of CR LF, of a lone CR and of
     // a lone LF, and of the characters it keeps for structure (which the

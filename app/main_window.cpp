@@ -13,48 +13,20 @@
 namespace yunque {
 namespace {
 
-constexpr QSize designSize {724, 443};
-constexpr ControlGeometry geometry标签1 {8, 8, 64, 24};
-constexpr ControlGeometry geometry编辑框1 {75, 8, 349, 24};
-constexpr ControlGeometry geometry按钮1 {438, 8, 64, 24};
-constexpr ControlGeometry geometry超级列表框1 {8, 45, 417, 324};
-constexpr ControlGeometry geometry标签2 {435, 50, 240, 24};
-constexpr ControlGeometry geometry编辑框2 {438, 81, 269, 105};
-constexpr ControlGeometry geometry按钮3 {7, 379, 64, 29};
-
-struct Column {
-    const char *title;
-    int width;
-};
-constexpr Column resultColumns[] = {
-    {"序号", 50}, {"昵称", 90}, {"账号", 80}, {"uid", 0}, {"评论内容", 120},
-};
-
-void setupLabel(QLabel &label, const char *name, const char *text, const ControlGeometry &geometry)
+// Looked up while compiling: a name missing from the definition does not
+// build.
+consteval const ControlDefinition &controlDefinition(std::u16string_view name)
 {
-    label.setObjectName(QString::fromUtf8(name));
-    label.setTextFormat(Qt::PlainText);
-    label.setText(QString::fromUtf8(text));
-    label.setWordWrap(false);
-    label.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QPalette palette = label.palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label.setPalette(palette);
-    // A label never grows: a text wider than the label is cut at its edge.
-    label.setMinimumSize(0, 0);
-    label.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    ConventionalWindow::place(label, geometry);
+    return *findControl(mainWindowDefinition, name);
 }
-
-void setupButton(QPushButton &button, const char *name, const char *text, const ControlGeometry &geometry)
-{
-    button.setObjectName(QString::fromUtf8(name));
-    button.setText(QString::fromUtf8(text));
-    button.setAutoDefault(false);
-    button.setDefault(false);
-    button.setFocusPolicy(Qt::StrongFocus);
-    ConventionalWindow::place(button, geometry);
-}
+constexpr const ControlDefinition &definition标签1 = controlDefinition(u"标签1");
+constexpr const ControlDefinition &definition编辑框1 = controlDefinition(u"编辑框1");
+constexpr const ControlDefinition &definition按钮1 = controlDefinition(u"按钮1");
+constexpr const ControlDefinition &definition超级列表框1 = controlDefinition(u"超级列表框1");
+constexpr const ControlDefinition &definition标签2 = controlDefinition(u"标签2");
+constexpr const ControlDefinition &definition编辑框2 = controlDefinition(u"编辑框2");
+constexpr const ControlDefinition &definition按钮3 = controlDefinition(u"按钮3");
+constexpr const ControlDefinition &definition通用对话框1 = controlDefinition(u"通用对话框1");
 
 // Selection is drawn only while the control has the focus.
 void hideInactiveSelection(QWidget &control)
@@ -76,8 +48,7 @@ void setupEditPalette(QWidget &control)
 
 void setupResultList(QTableWidget &list)
 {
-    list.setObjectName(QStringLiteral("超级列表框1"));
-    list.setColumnCount(static_cast<int>(std::size(resultColumns)));
+    list.setColumnCount(static_cast<int>(std::size(resultListColumns)));
     list.setRowCount(0);
     list.verticalHeader()->hide();
     list.setShowGrid(true);
@@ -104,18 +75,18 @@ void setupResultList(QTableWidget &list)
     QObject::disconnect(&header, &QHeaderView::sectionPressed, &list, nullptr);
     QObject::disconnect(&header, &QHeaderView::sectionEntered, &list, nullptr);
     for (int column = 0; column < list.columnCount(); ++column) {
-        auto *item = new QTableWidgetItem(QString::fromUtf8(resultColumns[column].title));
+        auto *item = new QTableWidgetItem(toQString(resultListColumns[column].title));
         item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         list.setHorizontalHeaderItem(column, item);
-        header.resizeSection(column, resultColumns[column].width);
+        header.resizeSection(column, resultListColumns[column].width);
     }
-    ConventionalWindow::place(list, geometry超级列表框1);
+    applyControlDefinition(list, definition超级列表框1);
 }
 
 } // namespace
 
 MainWindow::MainWindow()
-    : ConventionalWindow(QStringLiteral("公众号:青禾馆-云雀速录"), designSize)
+    : ConventionalWindow(mainWindowDefinition)
     , 标签1(new QLabel(this))
     , 编辑框1(new QLineEdit(this))
     , 按钮1(new QPushButton(this))
@@ -125,29 +96,27 @@ MainWindow::MainWindow()
     , 按钮3(new QPushButton(this))
     , 通用对话框1(new FileDialogComponent(this))
 {
-    setupLabel(*标签1, "标签1", "作品地址：", geometry标签1);
+    setupLabel(*标签1, definition标签1);
 
-    编辑框1->setObjectName(QStringLiteral("编辑框1"));
     编辑框1->setFrame(true);
+    编辑框1->setText(toQString(definition编辑框1.text));
     setupEditPalette(*编辑框1);
-    place(*编辑框1, geometry编辑框1);
+    applyControlDefinition(*编辑框1, definition编辑框1);
 
-    setupButton(*按钮1, "按钮1", "开始采集", geometry按钮1);
+    setupButton(*按钮1, definition按钮1);
     setupResultList(*超级列表框1);
-    setupLabel(*标签2, "标签2", "关键词采集！一行 一个 关键词，请注意换行！！！", geometry标签2);
+    setupLabel(*标签2, definition标签2);
 
-    编辑框2->setObjectName(QStringLiteral("编辑框2"));
+    // Its text at creation is the keyword file's, set by the creation event.
     setupEditPalette(*编辑框2);
-    place(*编辑框2, geometry编辑框2);
+    applyControlDefinition(*编辑框2, definition编辑框2);
 
-    setupButton(*按钮3, "按钮3", "导出表格", geometry按钮3);
-    通用对话框1->setObjectName(QStringLiteral("通用对话框1"));
+    setupButton(*按钮3, definition按钮3);
+    // A component, not a control on the window: of its definition only the
+    // name applies.
+    通用对话框1->setObjectName(toQString(definition通用对话框1.name));
 
-    setTabOrder(编辑框1, 按钮1);
-    setTabOrder(按钮1, 超级列表框1);
-    setTabOrder(超级列表框1, 编辑框2);
-    setTabOrder(编辑框2, 按钮3);
-    编辑框1->setFocus();
+    applyTabOrder();
 
     bindKeywordFile(*this);
     bindExport(*this);

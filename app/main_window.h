@@ -2,8 +2,8 @@
 
 #include "app/window_conventions.h"
 
+#include <filesystem>
 #include <optional>
-#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -50,7 +50,7 @@ void bindKeywordFile(MainWindow &window);
 // keyword box to. Unset, the default, it is the program's own folder
 // (runDirectory()). Tests point it at a temporary folder before they create
 // a MainWindow.
-void setKeywordFolder(std::optional<std::string> folder);
+void setKeywordFolder(std::optional<std::filesystem::path> folder);
 // The export button: clicked → exportGrid with the list and the dialog.
 void bindExport(MainWindow &window);
 

@@ -11,10 +11,10 @@
 #include <QWindow>
 #include <QTranslator>
 
-#include <unistd.h>
-
 #include <cstdlib>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 namespace yunque {
 namespace {
@@ -83,7 +83,7 @@ void fatalErrorReport()
     if (!fatalErrorShown) {
         fatalErrorShown = true;
         setProcessEventsHook({});
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("云雀速录"), QStringLiteral("内存不足，程序将退出。"),
+        QMessageBox box(QMessageBox::Critical, toQString(fatalErrorMessage.title), toQString(fatalErrorMessage.text),
                         QMessageBox::Ok);
         box.setObjectName(QStringLiteral("fatalErrorReport"));
         fatalBox = &box;
@@ -121,11 +121,11 @@ void installToolkitProcessEvents(std::chrono::microseconds interval)
 
 int startProgram()
 {
-    const std::string folder = runDirectory();
-    if (::chdir(folder.empty() ? "/" : folder.c_str()) != 0) {
-        // The program's folder is gone or closed to us; nothing depends on
-        // the current directory, so go on.
-    }
+    std::error_code ignored;
+    // An unknown folder, or one that is gone or closed to us: nothing
+    // depends on the current directory, so go on from where we are.
+    if (const std::filesystem::path folder = runDirectory(); !folder.empty())
+        std::filesystem::current_path(folder, ignored);
 
     static char name[] = "yunque";
     static char *arguments[] = {name, nullptr};

@@ -9,7 +9,9 @@
 #include <QImage>
 #include <QPixmap>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QPointer>
 #include <QScreen>
 #include <QWindow>
@@ -82,16 +84,17 @@ QIcon programIcon()
 
 } // namespace
 
-ConventionalWindow::ConventionalWindow(const QString &title, QSize outerSize)
+ConventionalWindow::ConventionalWindow(const WindowDefinition &definition)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_outerSize(outerSize)
+    , m_definition(definition)
+    , m_outerSize(definition.outerSize.width, definition.outerSize.height)
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(title);
+    setWindowTitle(toQString(definition.title));
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
-    setFixedSize(outerSize);
+    setFixedSize(m_outerSize);
     // Ask for the frame now, so that the window manager's answer is there by
     // the time the controls are built and the window is shown.
     winId();
@@ -106,6 +109,70 @@ ConventionalWindow::ConventionalWindow(const QString &title, QSize outerSize)
 void ConventionalWindow::place(QWidget &control, const ControlGeometry &geometry)
 {
     control.setGeometry(geometry.left, geometry.top, geometry.width, geometry.height);
+}
+
+void ConventionalWindow::applyTabOrder()
+{
+    const auto control = [this](std::u16string_view name) {
+        return findChild<QWidget *>(toQString(name), Qt::FindDirectChildrenOnly);
+    };
+    QWidget *previous = nullptr;
+    for (std::u16string_view name : m_definition.tabOrder) {
+        QWidget *next = control(name);
+        if (previous && next)
+            setTabOrder(previous, next);
+        previous = next;
+    }
+    if (QWidget *first = control(m_definition.firstFocus))
+        first->setFocus();
+}
+
+void applyControlDefinition(QWidget &control, const ControlDefinition &definition)
+{
+    control.setObjectName(toQString(definition.name));
+    ConventionalWindow::place(control, definition.geometry);
+    control.setEnabled(definition.enabled());
+    // Only the Tab part of the policy is the definition's; whether a click
+    // focuses the control stays with its kind.
+    const Qt::FocusPolicy policy = control.focusPolicy();
+    control.setFocusPolicy(definition.tabStop() ? Qt::FocusPolicy(policy | Qt::TabFocus)
+                                                : Qt::FocusPolicy(policy & ~Qt::TabFocus));
+    // A child left alone is shown with its window; one hidden before that
+    // stays hidden.
+    if (!definition.visible())
+        control.hide();
+}
+
+void setupLabel(QLabel &label, const ControlDefinition &definition)
+{
+    label.setTextFormat(Qt::PlainText);
+    // A label starts a new line at CR LF and at a lone LF alike.
+    label.setText(toQString(definition.text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    label.setPalette(palette);
+    label.setFocusPolicy(Qt::NoFocus);
+    if (definition.style == ControlStyle::WrappedLabel) {
+        label.setWordWrap(true);
+        label.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    } else {
+        label.setWordWrap(false);
+        label.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        // A one-line label never grows: a text wider than the label is cut
+        // at its edge.
+        label.setMinimumSize(0, 0);
+        label.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    }
+    applyControlDefinition(label, definition);
+}
+
+void setupButton(QPushButton &button, const ControlDefinition &definition)
+{
+    button.setText(toQString(definition.text));
+    button.setAutoDefault(false);
+    button.setDefault(false);
+    button.setFocusPolicy(Qt::StrongFocus);
+    applyControlDefinition(button, definition);
 }
 
 QPoint centredPosition(QSize screen, QSize outer)

@@ -1,35 +1,46 @@
 #pragma once
 
+#include "app/qt_text.h"
+#include "common/window_definitions.h"
+
 #include <QMargins>
 #include <QSize>
 #include <QString>
+#include <QStringView>
 #include <QWidget>
 
-namespace yunque {
+#include <string_view>
 
-// Where a control sits in its window's client area, border included.
-struct ControlGeometry {
-    int left;
-    int top;
-    int width;
-    int height;
-};
+class QLabel;
+class QPushButton;
+
+namespace yunque {
 
 // A top-level window of the program: fixed outer size, frame with caption,
 // system menu, minimise and close boxes, centred on the primary screen when
 // loaded, destroyed (not hidden) when closed. The keys every such window
 // shares (Esc closes it, Enter does nothing except in a multi-line edit box)
 // are handled by installWindowKeys().
+//
+// The title and outer size come from the window's definition; a subclass
+// builds its controls from the same definition and then calls
+// applyTabOrder().
 class ConventionalWindow : public QWidget {
     Q_OBJECT
 public:
-    ConventionalWindow(const QString &title, QSize outerSize);
+    explicit ConventionalWindow(const WindowDefinition &definition);
+
+    const WindowDefinition &definition() const { return m_definition; }
 
     // Size including the window manager's frame.
     QSize outerSize() const { return m_outerSize; }
 
     // Places a child control exactly at its design position.
     static void place(QWidget &control, const ControlGeometry &geometry);
+
+    // Chains the named controls in the definition's tab order and gives the
+    // first focus to its control; call once every control has its name.
+    void applyTabOrder();
 
     // True when the window manager was asked for the frame it will put
     // around this window (the answer arrives while the controls are built).
@@ -41,9 +52,22 @@ signals:
     void created();
 
 private:
+    const WindowDefinition &m_definition;
     QSize m_outerSize;
     bool m_frameRequested = false;
 };
+
+// What a definition says of any control: its name, place, enabled state and
+// tab stop; a control that is not visible is hidden for good.
+void applyControlDefinition(QWidget &control, const ControlDefinition &definition);
+
+// A label as its definition lays it out: plain text, black, no focus, either
+// on one line (vertically centred, cut off at its right edge) or word-wrapped
+// from the top with each line centred.
+void setupLabel(QLabel &label, const ControlDefinition &definition);
+
+// A normal push button (never a default button) with its text.
+void setupButton(QPushButton &button, const ControlDefinition &definition);
 
 // Top-left corner of a window of the given outer size centred on a screen of
 // the given size: each half with the fraction dropped, negative results kept.

@@ -1,18 +1,14 @@
 #pragma once
 
-#include <string>
-#include <string_view>
+#include <filesystem>
 
 namespace yunque {
 
-// The folder that holds the running program file, without a trailing
-// separator; a program in "/" gives the empty string, so appending
-// "/name" always yields exactly one separator. Taken from the kernel's
-// record of the executable (not argv, not the current directory) on the
-// first call and fixed from then on; every call returns a fresh copy.
-std::string runDirectory();
-
-// The part of an absolute path before its last '/'.
-std::string directoryOf(std::string_view path);
+// The folder that holds the running program file. Taken from the system's
+// record of the program (not the command line, not the current directory) on
+// the first call and fixed from then on; every call returns a fresh copy.
+// Empty when the system does not tell where the program is: an unknown
+// folder is not the root folder, and nothing is kept there.
+std::filesystem::path runDirectory();
 
 } // namespace yunque

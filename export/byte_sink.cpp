@@ -1,6 +1,6 @@
 #include "export/byte_sink.h"
 
-#include "common/atomic_file.h"
+#include "common/file_system.h"
 
 #include <utility>
 

@@ -1,13 +1,16 @@
 #include "export/export_grid.h"
 
+#include "common/gbk_codec.h"
 #include "common/process_events.h"
 #include "common/run_directory.h"
+#include "common/window_definitions.h"
 #include "export/list_view.h"
 #include "export/save_dialog.h"
 #include "export/xls_sheet.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -50,6 +53,11 @@ private:
 
 } // namespace
 
+GbkText exportFilter()
+{
+    return joinTexts({encodeGbk(exportFileFilter.description), "|", encodeGbk(exportFileFilter.pattern)});
+}
+
 void exportGrid(ListView &listView, SaveDialog &saveDialog)
 {
     if (!listView.available() || !saveDialog.available())
@@ -58,9 +66,9 @@ void exportGrid(ListView &listView, SaveDialog &saveDialog)
     const SheetOwner sheet;
 
     saveDialog.setSaveMode();
-    saveDialog.setFilter(GbkText(exportFilter));
+    saveDialog.setFilter(exportFilter());
     saveDialog.setInitialFolder(runDirectory());
-    saveDialog.setDefaultExtension("xls");
+    saveDialog.setDefaultExtension(encodeGbk(exportDefaultExtension));
 
     sheet->setRowCount(sheetRowsFor(listView.itemCount()), false);
     sheet->setColumnCount(listView.columnCount(), false);
@@ -92,7 +100,7 @@ void exportGrid(ListView &listView, SaveDialog &saveDialog)
     // The window may have gone while the dialog was open.
     if (!accepted || !saveDialog.available())
         return;
-    const std::string path = saveDialog.fileName();
+    const std::filesystem::path path = saveDialog.fileName();
     if (!sheet->saveAs(path) && saveDialog.available())
         saveDialog.reportWriteFailure(path, sheet->lastSaveError());
 }

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <string_view>
+#include "common/gbk_text.h"
 
 namespace yunque {
 
 class ListView;
 class SaveDialog;
 
-// The filter of the export's save dialog, 文本文档（*.xls）|*.xls, in code
-// page 936.
-inline constexpr std::string_view exportFilter = "\xCE\xC4\xB1\xBE\xCE\xC4\xB5\xB5\xA3\xA8*.xls\xA3\xA9|*.xls";
+// The filter of the export's save dialog in code page 936: the description
+// and the pattern of the shared definitions, joined by '|'.
+GbkText exportFilter();
 
 // Copies the list view, column titles first, into a new sheet, asks for a
 // file name and saves the sheet there as an .xls worksheet.

@@ -2,6 +2,7 @@
 
 #include "common/gbk_text.h"
 
+#include <filesystem>
 #include <string>
 
 namespace yunque {
@@ -20,21 +21,19 @@ public:
     // Pairs of description and pattern separated by '|', e.g.
     // "Text (*.txt)|*.txt"; the first pair is selected.
     virtual void setFilter(const GbkText &filter) = 0;
-    // A file-system path (bytes as the file system names it).
-    virtual void setInitialFolder(const std::string &folder) = 0;
+    virtual void setInitialFolder(const std::filesystem::path &folder) = 0;
     virtual void setDefaultExtension(const GbkText &extension) = 0;
 
     // Shows the dialog and waits until it is closed. True when the user
     // accepted a file name; false on cancel, close or failure to open.
     virtual bool show() = 0;
 
-    // After show() returned true: the full path that was accepted, as the
-    // file system names it.
-    virtual std::string fileName() const = 0;
+    // After show() returned true: the full path that was accepted.
+    virtual std::filesystem::path fileName() const = 0;
 
     // Tells the user that the file could not be written; reason is the
-    // system's description of the failure.
-    virtual void reportWriteFailure(const std::string &path, const std::string &reason) = 0;
+    // system's description of the failure, in UTF-8.
+    virtual void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) = 0;
 };
 
 } // namespace yunque

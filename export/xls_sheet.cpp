@@ -1,10 +1,10 @@
 #include "export/xls_sheet.h"
 
-#include "common/atomic_file.h"
+#include "common/file_system.h"
+#include "common/gbk_codec.h"
 #include "common/process_events.h"
 
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -43,56 +43,12 @@ void storeLittleEndian(unsigned char *out, Unsigned value)
     }
 }
 
-bool isLeadByte(unsigned char byte)
-{
-    return byte >= 0x81 && byte <= 0xFE;
-}
-
-bool isDigitByte(unsigned char byte)
-{
-    return byte >= 0x30 && byte <= 0x39;
-}
-
-// Bytes of the character that starts at offset: 4 for a four-byte sequence,
-// 2 for a lead byte with a valid trail byte, otherwise 1.
-std::size_t characterLength(std::string_view text, std::size_t offset)
-{
-    const auto byteAt = [&](std::size_t index) { return static_cast<unsigned char>(text[index]); };
-    if (!isLeadByte(byteAt(offset)) || offset + 1 >= text.size())
-        return 1;
-    const unsigned char second = byteAt(offset + 1);
-    if (isDigitByte(second)) {
-        if (offset + 3 < text.size() && isLeadByte(byteAt(offset + 2)) && isDigitByte(byteAt(offset + 3)))
-            return 4;
-        return 1;
-    }
-    if (second >= 0x40 && second <= 0xFE && second != 0x7F)
-        return 2;
-    return 1;
-}
-
 std::string addressText(std::int32_t row, std::int32_t column)
 {
     return "(" + std::to_string(row) + ", " + std::to_string(column) + ")";
 }
 
 } // namespace
-
-std::size_t gbkPrefixLength(std::string_view text, std::size_t limit)
-{
-    if (text.size() <= limit)
-        return text.size();
-    // Code page 936 cannot be walked backwards (trail bytes look like lead
-    // bytes), so find the boundaries from the start.
-    std::size_t end = 0;
-    while (end < text.size()) {
-        const std::size_t next = end + characterLength(text, end);
-        if (next > limit)
-            break;
-        end = next;
-    }
-    return end;
-}
 
 XlsSheet::XlsSheet()
 {
@@ -189,13 +145,10 @@ void XlsSheet::writeRecords()
     writeEof();
 }
 
-bool XlsSheet::saveGrid(const GbkText &fileName)
+bool XlsSheet::saveGrid(const std::filesystem::path &fileName)
 {
     m_lastSaveError.clear();
-    if (fileName.empty()) {
-        m_lastSaveError = std::strerror(ENOENT);
-        return false;
-    }
+    // An empty name fails to open like a missing file.
     AtomicFile file(fileName);
     if (!file.open()) {
         m_lastSaveError = file.errorText();
@@ -220,14 +173,14 @@ bool XlsSheet::saveGrid(const GbkText &fileName)
     return true;
 }
 
-bool XlsSheet::saveArray(const CellGrid &cells, const GbkText &fileName)
+bool XlsSheet::saveArray(const CellGrid &cells, const std::filesystem::path &fileName)
 {
     CellGrid copied = cells;
     grid = std::move(copied);
     return saveGrid(fileName);
 }
 
-bool XlsSheet::exportArray(const CellGrid &cells, const GbkText &fileName)
+bool XlsSheet::exportArray(const CellGrid &cells, const std::filesystem::path &fileName)
 {
     return saveArray(cells, fileName);
 }
@@ -273,7 +226,7 @@ bool XlsSheet::setCell(std::int32_t row, std::int32_t column, std::string_view t
     return true;
 }
 
-bool XlsSheet::saveAs(const GbkText &fileName)
+bool XlsSheet::saveAs(const std::filesystem::path &fileName)
 {
     return saveGrid(fileName);
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,11 +18,6 @@ namespace yunque {
 // The longest cell text a LABEL record can hold: its data length field,
 // text length + 8, is 16 bits wide.
 inline constexpr std::size_t maximumLabelText = 65527;
-
-// The number of leading bytes of text, at most limit, that end on a
-// character boundary of code page 936: a lead byte is never parted from its
-// trail byte, nor a four-byte sequence split.
-std::size_t gbkPrefixLength(std::string_view text, std::size_t limit);
 
 // A sheet of cell texts that writes itself as a one-sheet .xls worksheet:
 // a bare stream of BOF, one LABEL or BLANK record per cell, EOF.
@@ -59,9 +55,9 @@ public:
 
     // Replaces the grid by a copy of the given one (which may be this
     // sheet's own), then saves like saveAs(). columnCount stays.
-    virtual bool saveArray(const CellGrid &cells, const GbkText &fileName);
+    virtual bool saveArray(const CellGrid &cells, const std::filesystem::path &fileName);
     // Same as saveArray().
-    virtual bool exportArray(const CellGrid &cells, const GbkText &fileName);
+    virtual bool exportArray(const CellGrid &cells, const std::filesystem::path &fileName);
 
     // keepExisting keeps the first min(rows, count) rows; new rows get one
     // empty cell each. columnCount stays.
@@ -76,7 +72,7 @@ public:
     // replacing it as a whole only once every byte is written. True when the
     // file now holds the stream; otherwise lastSaveError() tells why and the
     // file, if any, is as it was. An empty name writes nothing.
-    virtual bool saveAs(const GbkText &fileName);
+    virtual bool saveAs(const std::filesystem::path &fileName);
     // A copy of the cell's text; the empty text when setCell would refuse
     // the address.
     virtual GbkText getCell(std::int32_t row, std::int32_t column) const;
@@ -112,7 +108,7 @@ protected:
     XlsSheet &operator=(const XlsSheet &) = default;
 
 private:
-    bool saveGrid(const GbkText &fileName);
+    bool saveGrid(const std::filesystem::path &fileName);
     void put(const void *data, std::size_t size);
     // The 0-based cell of a 1-based address that passed the columnCount
     // test; throws std::out_of_range outside the grid.

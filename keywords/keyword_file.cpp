@@ -1,8 +1,8 @@
 #include "keywords/keyword_file.h"
 
+#include "common/file_system.h"
 #include "common/gbk_text.h"
 #include "common/run_directory.h"
-#include "keywords/whole_file.h"
 
 namespace yunque {
 namespace {
@@ -11,7 +11,7 @@ namespace {
 // raises from inside that setText consults it to decide whether writing the
 // text back would keep the file's bytes.
 struct LoadInProgress {
-    const std::string &path;
+    const std::filesystem::path &path;
     const FileContent &file;
 };
 
@@ -36,12 +36,14 @@ private:
 
 } // namespace
 
-std::string keywordFilePath(const std::string &folder)
+std::filesystem::path keywordFilePath(const std::filesystem::path &folder)
 {
-    return joinTexts({folder, "/", keywordFileName});
+    if (folder.empty())
+        return {};
+    return folder / pathFromUtf8(keywordFileName);
 }
 
-std::string keywordFilePath()
+std::filesystem::path keywordFilePath()
 {
     return keywordFilePath(runDirectory());
 }
@@ -56,18 +58,22 @@ void saveKeywordFile(TextBox &box)
     saveKeywordFile(box, runDirectory());
 }
 
-void loadKeywordFile(TextBox &box, const std::string &folder)
+void loadKeywordFile(TextBox &box, const std::filesystem::path &folder)
 {
-    const std::string path = keywordFilePath(folder);
-    const FileContent file = readWholeFile(path);
+    const std::filesystem::path path = keywordFilePath(folder);
+    // Without a file the text is empty and the write-back has nothing to
+    // keep: it is skipped like that of a file that could not be read.
+    const FileContent file = path.empty() ? FileContent() : readWholeFile(path);
     const LoadInProgress load{path, file};
     const LoadScope scope(load);
     box.setText(textFromBytes(file.bytes));
 }
 
-void saveKeywordFile(TextBox &box, const std::string &folder)
+void saveKeywordFile(TextBox &box, const std::filesystem::path &folder)
 {
-    const std::string path = keywordFilePath(folder);
+    const std::filesystem::path path = keywordFilePath(folder);
+    if (path.empty())
+        return;
     const ByteData bytes = bytesFromText(box.text());
     // The write-back of a load may only rewrite the file with what it held.
     if (currentLoad != nullptr && currentLoad->path == path

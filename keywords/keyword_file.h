@@ -2,20 +2,20 @@
 
 #include "keywords/text_box.h"
 
-#include <string>
+#include <filesystem>
 #include <string_view>
 
 namespace yunque {
 
-// The keyword file's name (UTF-8, as file names are here).
+// The keyword file's name, in UTF-8.
 inline constexpr std::string_view keywordFileName = "评论关键词.txt";
 
-// folder + "/" + the keyword file's name. An empty folder stands for "/".
-std::string keywordFilePath(const std::string &folder);
+// The keyword file in folder. An empty folder (the program's folder is
+// unknown) gives an empty path: there is no keyword file then.
+std::filesystem::path keywordFilePath(const std::filesystem::path &folder);
 
-// The keyword file beside the program: runDirectory() + "/评论关键词.txt",
-// built anew on every call.
-std::string keywordFilePath();
+// The keyword file beside the program, built anew on every call.
+std::filesystem::path keywordFilePath();
 
 // Fills the box from the keyword file: the file's bytes up to the first NUL,
 // or the empty text when it cannot be read. The box raises text-changed
@@ -29,8 +29,9 @@ void loadKeywordFile(TextBox &box);
 // Writes the box's whole text to the keyword file. Failures are silent.
 void saveKeywordFile(TextBox &box);
 
-// The same two, for the keyword file in another folder.
-void loadKeywordFile(TextBox &box, const std::string &folder);
-void saveKeywordFile(TextBox &box, const std::string &folder);
+// The same two, for the keyword file in another folder. With an empty
+// folder the box starts empty and nothing is read or written.
+void loadKeywordFile(TextBox &box, const std::filesystem::path &folder);
+void saveKeywordFile(TextBox &box, const std::filesystem::path &folder);
 
 } // namespace yunque

@@ -1,6 +1,6 @@
 #include "export_bench.h"
 
-#include "common/atomic_file.h"
+#include "common/file_system.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -118,7 +118,7 @@ double median(std::vector<double> values)
     return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-std::string readWholeFile(const std::string &path)
+std::string readBack(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -205,7 +205,7 @@ int runExportBenchmark(int argc, char **argv, std::vector<BenchPart> extraParts)
 
         const BenchList list = makeBenchList();
         fillAndSaveList(list, pathA);
-        const std::string bytes = readWholeFile(pathA);
+        const std::string bytes = readBack(pathA);
         {
             XlsSheet check;
             check.initialize();

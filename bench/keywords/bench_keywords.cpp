@@ -12,10 +12,11 @@
 //             QPlainTextEdit holding the same text.
 //
 // Usage: bench_keywords [ROUNDS [FOLDER]]; run with QT_QPA_PLATFORM=offscreen.
-#include "app/gbk_codec.h"
 #include "app/keyword_edit.h"
+#include "app/qt_text.h"
+#include "common/gbk_codec.h"
 #include "keywords/keyword_file.h"
-#include "keywords/whole_file.h"
+#include "common/file_system.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -143,10 +144,10 @@ int main(int argc, char **argv)
     }
 
     const std::string bytes = keywordBytes();
-    const std::string keywordPath = yunque::keywordFilePath(folder);
+    const std::filesystem::path keywordPath = yunque::keywordFilePath(folder);
     const std::string plainPath = folder + "/plain.txt";
     writeFile(keywordPath, bytes);
-    const QString text = yunque::decodeGbk(bytes);
+    const QString text = yunque::toQString(yunque::decodeGbk(bytes));
 
     // Both boxes shown at the keyword box's size, as in the window.
     yunque::KeywordEdit box;
@@ -187,7 +188,7 @@ int main(int argc, char **argv)
         textPart.push_back(millisecondsOf([&] { (void)box.text(); }));
         writePart.push_back(millisecondsOf([&] { (void)yunque::writeWholeFile(keywordPath, bytes); }));
         rawPart.push_back(millisecondsOf([&] { (void)box.document()->toRawText(); }));
-        encodePart.push_back(millisecondsOf([&] { (void)yunque::encodeGbk(text); }));
+        encodePart.push_back(millisecondsOf([&] { (void)yunque::encodeGbk(yunque::utf16View(text)); }));
     }
 
     // Upkeep: the same key without a save, against a bare QPlainTextEdit.

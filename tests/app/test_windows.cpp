@@ -1,5 +1,6 @@
 // Layout, keys and lifetime of the two windows, on the offscreen platform.
 #include "app/disclaimer_window.h"
+#include "app/file_dialog_component.h"
 #include "app/keyword_edit.h"
 #include "app/main_window.h"
 #include "widget_test_support.h"
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -22,6 +24,105 @@
 
 using namespace yunque;
 using namespace yunque::test;
+
+namespace {
+
+// A control in a few words; built alike from a shell's control and from its
+// definition, so that one comparison shows every difference.
+QString describe(const QString &name, const QString &kind, const QRect *geometry, const QString &text, bool visible,
+                 bool enabled, bool tabStop)
+{
+    QString line = name + u' ' + kind;
+    if (geometry)
+        line += QStringLiteral(" at %1,%2 %3x%4")
+                    .arg(geometry->left())
+                    .arg(geometry->top())
+                    .arg(geometry->width())
+                    .arg(geometry->height());
+    line += visible ? QStringLiteral(" visible") : QStringLiteral(" without a window");
+    if (enabled)
+        line += QStringLiteral(" enabled");
+    if (tabStop)
+        line += QStringLiteral(" tab-stop");
+    // Last, as a long text is cut short in a failure message.
+    line += QStringLiteral(" text \"%1\"").arg(text);
+    return line;
+}
+
+QString describe(const ControlDefinition &control)
+{
+    QString kind;
+    switch (control.style) {
+    case ControlStyle::OneLineLabel:
+        kind = QStringLiteral("one-line label");
+        break;
+    case ControlStyle::WrappedLabel:
+        kind = QStringLiteral("wrapped label");
+        break;
+    case ControlStyle::SingleLineEdit:
+        kind = QStringLiteral("single-line edit box");
+        break;
+    case ControlStyle::MultiLineEdit:
+        kind = QStringLiteral("multi-line edit box");
+        break;
+    case ControlStyle::Plain:
+        switch (control.kind) {
+        case ControlKind::PushButton:
+            kind = QStringLiteral("push button");
+            break;
+        case ControlKind::ListView:
+            kind = QStringLiteral("list view");
+            break;
+        case ControlKind::FileDialog:
+            kind = QStringLiteral("file dialog");
+            break;
+        default:
+            kind = QStringLiteral("plain ") + QString::number(static_cast<int>(control.kind));
+            break;
+        }
+        break;
+    }
+    const QRect geometry(control.geometry.left, control.geometry.top, control.geometry.width, control.geometry.height);
+    // Labels show CR LF as a line break, like a lone LF.
+    const QString text = toQString(control.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return describe(toQString(control.name), kind, control.visible() ? &geometry : nullptr, text, control.visible(),
+                    control.enabled(), control.tabStop());
+}
+
+QString describe(const QObject &object)
+{
+    QString kind = QString::fromUtf8(object.metaObject()->className());
+    QString text;
+    if (const auto *label = qobject_cast<const QLabel *>(&object)) {
+        if (label->wordWrap() && label->alignment() == (Qt::AlignHCenter | Qt::AlignTop))
+            kind = QStringLiteral("wrapped label");
+        else if (!label->wordWrap() && label->alignment() == (Qt::AlignLeft | Qt::AlignVCenter))
+            kind = QStringLiteral("one-line label");
+        text = label->text();
+    } else if (const auto *button = qobject_cast<const QPushButton *>(&object)) {
+        if (!button->autoDefault() && !button->isDefault())
+            kind = QStringLiteral("push button");
+        text = button->text();
+    } else if (const auto *line = qobject_cast<const QLineEdit *>(&object)) {
+        kind = QStringLiteral("single-line edit box");
+        text = line->text();
+    } else if (const auto *box = qobject_cast<const QPlainTextEdit *>(&object)) {
+        kind = QStringLiteral("multi-line edit box");
+        text = box->toPlainText();
+    } else if (qobject_cast<const QTableWidget *>(&object)) {
+        kind = QStringLiteral("list view");
+    } else if (qobject_cast<const FileDialogComponent *>(&object)) {
+        kind = QStringLiteral("file dialog");
+    }
+    const auto *widget = qobject_cast<const QWidget *>(&object);
+    const QRect geometry = widget ? widget->geometry() : QRect();
+    // A component without a window is enabled as far as it can be.
+    return describe(object.objectName(), kind, widget && widget->isVisible() ? &geometry : nullptr, text,
+                    widget && widget->isVisible(), !widget || widget->isEnabled(),
+                    widget && (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus);
+}
+
+} // namespace
 
 class WindowsTest : public QObject {
     Q_OBJECT
@@ -134,6 +235,50 @@ private slots:
             QVERIFY(!button->autoDefault() && !button->isDefault());
         }
         QVERIFY(window->findChild<QObject *>(QStringLiteral("通用对话框1")));
+    }
+
+    // Each window as the shell builds it is what its definition says: every
+    // control, then Tab from the first focus through the tab order and round
+    // to the start.
+    void controlsMatchTheirDefinitions_data()
+    {
+        QTest::addColumn<bool>("mainWindow");
+        QTest::newRow("DisclaimerWindow") << false;
+        QTest::newRow("MainWindow") << true;
+    }
+    void controlsMatchTheirDefinitions()
+    {
+        QFETCH(bool, mainWindow);
+        ConventionalWindow *window = nullptr;
+        if (mainWindow) {
+            window = openMainWindow();
+        } else {
+            window = new DisclaimerWindow;
+            loadWindow(*window, false);
+            window->activateWindow();
+            QTest::qWait(0);
+        }
+        const WindowDefinition &definition = window->definition();
+        QCOMPARE(&definition, mainWindow ? &mainWindowDefinition : &disclaimerWindowDefinition);
+        QCOMPARE(window->windowTitle(), toQString(definition.title));
+        QCOMPARE(window->outerSize(), QSize(definition.outerSize.width, definition.outerSize.height));
+        for (const ControlDefinition &control : definition.controls) {
+            const QString name = toQString(control.name);
+            const QList<QObject *> named = window->findChildren<QObject *>(name);
+            QVERIFY2(named.size() == 1, qPrintable(name));
+            QCOMPARE(describe(*named.front()), describe(control));
+        }
+
+        QWidget *focused = QApplication::focusWidget();
+        QVERIFY(focused);
+        QCOMPARE(focused->objectName(), toQString(definition.firstFocus));
+        const std::size_t stops = definition.tabOrder.size();
+        for (std::size_t step = 1; step <= stops; ++step) {
+            QTest::keyClick(focused, Qt::Key_Tab);
+            focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            QCOMPARE(focused->objectName(), toQString(definition.tabOrder[step % stops]));
+        }
     }
 
     void resultListColumns()

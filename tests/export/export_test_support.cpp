@@ -1,5 +1,7 @@
 #include "export_test_support.h"
 
+#include "common/file_system.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -28,25 +30,9 @@ std::vector<std::string> folderListing(const std::filesystem::path &folder)
 {
     std::vector<std::string> names;
     for (const auto &entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(utf8FromPath(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
-}
-
-void TempFolderTest::SetUp()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "yunque-export-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        FAIL() << "mkdtemp failed for " << pattern;
-    m_folder = pattern;
-}
-
-void TempFolderTest::TearDown()
-{
-    if (!m_folder.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
 }
 
 } // namespace yunque::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/process_events.h"
+#include "support/temp_folder.h"
 #include "export/cell_grid.h"
 
 #include <gtest/gtest.h>
@@ -145,14 +146,12 @@ std::vector<std::string> folderListing(const std::filesystem::path &folder);
 // A fresh folder, removed with everything in it at the end of the test.
 class TempFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    const std::filesystem::path &folder() const { return m_folder; }
-    std::string pathOf(std::string_view name) const { return (m_folder / name).string(); }
+    const std::filesystem::path &folder() const { return m_folder.path(); }
+    // A name in the folder, given in UTF-8.
+    std::filesystem::path pathOf(std::string_view name) const { return m_folder / name; }
 
 private:
-    std::filesystem::path m_folder;
+    TempFolder m_folder;
 };
 
 // Installs a processEvents hook for one scope.

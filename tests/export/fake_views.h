@@ -1,10 +1,12 @@
 #pragma once
 
+#include "common/file_system.h"
 #include "export/list_view.h"
 #include "export/save_dialog.h"
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,7 +85,7 @@ public:
         touch("setFilter");
         filter = value;
     }
-    void setInitialFolder(const std::string &value) override
+    void setInitialFolder(const std::filesystem::path &value) override
     {
         touch("setInitialFolder");
         initialFolder = value;
@@ -98,7 +100,7 @@ public:
     {
         touch("show");
         ++shows;
-        const std::string answer = answers.empty() ? std::string() : answers.front();
+        const std::filesystem::path answer = answers.empty() ? std::filesystem::path() : answers.front();
         if (!answers.empty())
             answers.pop_front();
         if (answer.empty())
@@ -106,21 +108,21 @@ public:
         accepted = answer;
         return true;
     }
-    std::string fileName() const override
+    std::filesystem::path fileName() const override
     {
         touch("fileName");
         return accepted;
     }
-    void reportWriteFailure(const std::string &path, const std::string &reason) override
+    void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) override
     {
         touch("reportWriteFailure");
-        failures.push_back(path + ": " + reason);
+        failures.push_back(utf8FromPath(path) + ": " + reason);
     }
 
-    std::deque<std::string> answers;
-    std::string accepted;
+    std::deque<std::filesystem::path> answers;
+    std::filesystem::path accepted;
     GbkText filter;
-    std::string initialFolder;
+    std::filesystem::path initialFolder;
     GbkText defaultExtension;
     std::vector<std::string> failures;
     int shows = 0;

@@ -1,6 +1,7 @@
 // The export command against fake list view and save dialog.
 #include "export/export_grid.h"
 
+#include "common/file_system.h"
 #include "common/run_directory.h"
 #include "export_test_support.h"
 #include "fake_views.h"
@@ -127,7 +128,7 @@ TEST_F(ExportGridTest, ExportStartedDuringTheCopyRunsWholeInsideIt)
 
 TEST_F(ExportGridTest, ExportStartedDuringTheSaveOfTheSameFileDoesNotMixWithIt)
 {
-    const std::string path = pathOf("same.xls");
+    const fs::path path = pathOf("same.xls");
     list.items = {{"1", "n1", "a1", "u1", "c1"}};
     dialog.answers = {path, path};
     std::string fileAfterInner;
@@ -193,12 +194,27 @@ TEST_F(ExportGridTest, WindowClosedDuringTheCopyEndsTheExport)
     }
 }
 
+// A failure report names the path and gives a reason after it.
+bool reportsFailureOf(const std::string &report, const fs::path &path)
+{
+    const std::string prefix = utf8FromPath(path) + ": ";
+    return report.size() > prefix.size() && report.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Removes the folder with everything in it, where the system allows that.
+void removeFolderIfAllowed(const fs::path &folder)
+{
+    std::error_code refused;
+    fs::remove_all(folder, refused);
+}
+
 TEST_F(ExportGridTest, FailedSaveIsReportedWithTheSystemsReason)
 {
-    const std::string missing = pathOf("missing/out.xls");
+    const fs::path missing = pathOf("missing/out.xls");
     dialog.answers = {missing};
     exportGrid(list, dialog);
-    EXPECT_EQ(dialog.failures, (std::vector<std::string>{missing + ": " + std::strerror(ENOENT)}));
+    ASSERT_EQ(dialog.failures.size(), 1u);
+    EXPECT_TRUE(reportsFailureOf(dialog.failures[0], missing)) << dialog.failures[0];
     EXPECT_TRUE(test::folderListing(folder()).empty());
 }
 
@@ -214,7 +230,7 @@ TEST_F(ExportGridTest, WindowClosedDuringTheSave)
         SCOPED_TRACE(c.what);
         const fs::path sub = folder() / "sub";
         fs::create_directories(sub);
-        const std::string path = (sub / "out.xls").string();
+        const fs::path path = sub / "out.xls";
         list.present = dialog.present = true;
         list.items = {{"1", "n1", "a1", "u1", "c1"}};
         dialog.answers = {path};
@@ -225,7 +241,7 @@ TEST_F(ExportGridTest, WindowClosedDuringTheSave)
                 if (dialog.shows == 1 && dialog.present) {
                     list.present = dialog.present = false;
                     if (c.folderRemoved)
-                        fs::remove_all(sub);
+                        removeFolderIfAllowed(sub);
                 }
             });
             exportGrid(list, dialog);
@@ -233,8 +249,8 @@ TEST_F(ExportGridTest, WindowClosedDuringTheSave)
         EXPECT_FALSE(list.usedWhileGone);
         EXPECT_FALSE(dialog.usedWhileGone);
         EXPECT_TRUE(dialog.failures.empty());
-        if (c.folderRemoved) {
-            EXPECT_FALSE(fs::exists(sub));
+        if (c.folderRemoved && !fs::exists(sub)) {
+            // Nothing to check beyond the silence above.
         } else {
             EXPECT_TRUE(sameBytes(readFile(path), expectedStream({mainWindowTitles, list.items[0]})));
             EXPECT_EQ(test::folderListing(sub), (std::vector<std::string>{"out.xls"}));
@@ -243,20 +259,27 @@ TEST_F(ExportGridTest, WindowClosedDuringTheSave)
     }
 }
 
+// POSIX systems let the folder go and the save fails; Windows refuses to
+// remove a folder while the temporary file in it is open, and the save
+// succeeds. Either way the user learns the truth.
 TEST_F(ExportGridTest, FolderRemovedDuringTheSaveIsReported)
 {
     const fs::path sub = folder() / "sub";
     fs::create_directories(sub);
-    const std::string path = (sub / "out.xls").string();
+    const fs::path path = sub / "out.xls";
     dialog.answers = {path};
     test::ScopedEventsHook hook([&] {
         if (dialog.shows == 1 && fs::exists(sub))
-            fs::remove_all(sub);
+            removeFolderIfAllowed(sub);
     });
     exportGrid(list, dialog);
-    ASSERT_EQ(dialog.failures.size(), 1u);
-    EXPECT_EQ(dialog.failures[0], path + ": " + std::strerror(ENOENT));
-    EXPECT_FALSE(fs::exists(sub));
+    if (fs::exists(sub)) {
+        EXPECT_TRUE(dialog.failures.empty());
+        EXPECT_TRUE(sameBytes(readFile(path), expectedStream({mainWindowTitles})));
+    } else {
+        ASSERT_EQ(dialog.failures.size(), 1u);
+        EXPECT_TRUE(reportsFailureOf(dialog.failures[0], path)) << dialog.failures[0];
+    }
 }
 
 } // namespace

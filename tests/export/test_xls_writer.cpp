@@ -101,15 +101,11 @@ TEST(XlsWriter, RowAndColumnNumbersAreTheLowSixteenBitsOfTheCounters)
 
 TEST(XlsWriter, LongTextsAreCutAtACharacterBoundary)
 {
+    // The label's limit at work; where the code page's characters begin and
+    // end is gbkPrefixLength's, tested with the codec.
     const std::string twoByte = "\xB0\xA1";            // 啊
     const std::string fourByte = "\x81\x30\x81\x30";   // a four-byte sequence
     const auto ascii = [](std::size_t count) { return std::string(count, 'a'); };
-    const auto repeat = [](const std::string &unit, std::size_t count) {
-        std::string out;
-        for (std::size_t i = 0; i < count; ++i)
-            out += unit;
-        return out;
-    };
     struct Case {
         const char *what;
         std::string text;
@@ -120,13 +116,7 @@ TEST(XlsWriter, LongTextsAreCutAtACharacterBoundary)
         {"65,528 single bytes lose one", ascii(65528), 65527},
         {"two-byte character ending at the limit stays", ascii(65525) + twoByte, 65527},
         {"two-byte character across the limit goes whole", ascii(65526) + twoByte + "b", 65526},
-        {"even run of two-byte characters", repeat(twoByte, 32764), 65526},
-        {"the same run one byte later", "a" + repeat(twoByte, 32764), 65527},
-        {"trail byte 0x80 belongs to its lead", ascii(65526) + "\x81\x80", 65526},
-        {"four-byte sequence ending at the limit stays", ascii(65523) + fourByte, 65527},
-        {"four-byte sequence across the limit goes whole (1)", ascii(65524) + fourByte, 65524},
-        {"four-byte sequence across the limit goes whole (3)", ascii(65526) + fourByte, 65526},
-        {"0x80 and 0xFF are single bytes", ascii(65525) + "\x80\xFF\xB0\xA1", 65527},
+        {"four-byte sequence across the limit goes whole", ascii(65524) + fourByte, 65524},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -194,7 +184,7 @@ public:
     void writeBof() override { calls.push_back("bof"); XlsSheet::writeBof(); }
     void writeEof() override { calls.push_back("eof"); XlsSheet::writeEof(); }
     void writeRecords() override { calls.push_back("records"); XlsSheet::writeRecords(); }
-    bool saveArray(const CellGrid &cells, const GbkText &fileName) override
+    bool saveArray(const CellGrid &cells, const std::filesystem::path &fileName) override
     {
         calls.push_back("saveArray");
         return XlsSheet::saveArray(cells, fileName);

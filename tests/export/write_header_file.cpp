@@ -1,11 +1,13 @@
 // Writes the worksheet that an export of the main window's (empty) results
 // list gives, to the path given, for a check by an independent reader.
+#include "common/file_system.h"
 #include "export/export_grid.h"
 #include "export/list_view.h"
 #include "export/save_dialog.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,25 +33,25 @@ private:
 
 class AcceptingDialog final : public yunque::SaveDialog {
 public:
-    explicit AcceptingDialog(std::string path) : m_path(std::move(path)) {}
+    explicit AcceptingDialog(std::filesystem::path path) : m_path(std::move(path)) {}
 
     bool available() const override { return true; }
     void setSaveMode() override {}
     void setFilter(const yunque::GbkText &) override {}
-    void setInitialFolder(const std::string &) override {}
+    void setInitialFolder(const std::filesystem::path &) override {}
     void setDefaultExtension(const yunque::GbkText &) override {}
     bool show() override { return true; }
-    std::string fileName() const override { return m_path; }
-    void reportWriteFailure(const std::string &path, const std::string &reason) override
+    std::filesystem::path fileName() const override { return m_path; }
+    void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) override
     {
-        std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), reason.c_str());
+        std::fprintf(stderr, "cannot write %s: %s\n", yunque::utf8FromPath(path).c_str(), reason.c_str());
         failed = true;
     }
 
     bool failed = false;
 
 private:
-    std::string m_path;
+    std::filesystem::path m_path;
 };
 
 } // namespace

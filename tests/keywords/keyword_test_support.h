@@ -1,9 +1,9 @@
 #pragma once
 
-// Temporary folders, file helpers and a fake text box for the keyword tests.
+// File helpers for POSIX systems and a fake text box for the keyword tests.
 
-#include "keywords/keyword_file.h"
-#include "keywords/text_box.h"
+#include "fake_box.h"
+#include "support/temp_folder.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -28,61 +28,8 @@
 
 namespace yunque::test {
 
-// A fresh folder under /tmp, removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char pattern[] = "/tmp/yunque-keywords-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        m_path = pattern;
-    }
-    ~TempFolder()
-    {
-        ::chmod(m_path.c_str(), 0700);
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-
-    const std::string &path() const { return m_path; }
-    std::string operator/(std::string_view name) const { return m_path + "/" + std::string(name); }
-
-    // Names in the folder, sorted.
-    std::vector<std::string> names() const
-    {
-        std::vector<std::string> found;
-        for (const auto &entry : std::filesystem::directory_iterator(m_path))
-            found.push_back(entry.path().filename().string());
-        std::sort(found.begin(), found.end());
-        return found;
-    }
-
-private:
-    std::string m_path;
-};
-
-inline void writeBytes(const std::string &path, std::string_view bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-}
-
-// The file's bytes, or nothing when it cannot be read.
-inline std::optional<std::string> fileBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // stat() of the path (links followed); st_nlink is 0 when it does not exist.
-inline struct stat statOf(const std::string &path)
+inline struct stat statOf(const std::filesystem::path &path)
 {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
@@ -90,7 +37,7 @@ inline struct stat statOf(const std::string &path)
     return info;
 }
 
-inline struct stat lstatOf(const std::string &path)
+inline struct stat lstatOf(const std::filesystem::path &path)
 {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
@@ -110,11 +57,11 @@ inline bool untouched(const struct stat &before, const struct stat &after)
 // description for as long as the object lives, as another process would.
 class ExclusiveLock {
 public:
-    explicit ExclusiveLock(const std::string &path)
+    explicit ExclusiveLock(const std::filesystem::path &path)
         : m_fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC))
     {
         if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0)
-            throw std::runtime_error("cannot lock " + path);
+            throw std::runtime_error("cannot lock " + path.string());
     }
     ~ExclusiveLock() { release(); }
     ExclusiveLock(const ExclusiveLock &) = delete;
@@ -128,60 +75,6 @@ public:
 
 private:
     int m_fd;
-};
-
-// A text box that behaves like the real one toward the handlers: setText
-// replaces the text and raises text-changed once, which saves the keyword
-// file, and so does every edit by the user.
-class FakeBox : public TextBox {
-public:
-    // Saves the keyword file beside the program.
-    FakeBox() = default;
-    // Saves the keyword file in folder.
-    explicit FakeBox(std::string folder)
-        : m_folder(std::move(folder))
-    {
-    }
-
-    void setText(const GbkText &text) override
-    {
-        sets.push_back(text);
-        m_text = text;
-        if (dropsByteFF)
-            std::replace(m_text.begin(), m_text.end(), '\xFF', '?');
-        changed();
-    }
-    GbkText text() const override { return m_text; }
-
-    // The user types keys at the end of the text (Enter is "\r\n").
-    void type(std::string_view keys)
-    {
-        m_text += keys;
-        changed();
-    }
-    // The user deletes everything.
-    void clear()
-    {
-        m_text.clear();
-        changed();
-    }
-
-    // Every text passed to setText.
-    std::vector<GbkText> sets;
-    // Models a code page that cannot hold the byte 0xFF: it shows as '?'.
-    bool dropsByteFF = false;
-
-private:
-    void changed()
-    {
-        if (m_folder)
-            saveKeywordFile(*this, *m_folder);
-        else
-            saveKeywordFile(*this);
-    }
-
-    std::optional<std::string> m_folder;
-    GbkText m_text;
 };
 
 // Exit code of runUnprivileged when no unprivileged user can be had.

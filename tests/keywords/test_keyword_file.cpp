@@ -33,15 +33,28 @@ const std::string 关键词 = "\xB9\xD8\xBC\xFC\xB4\xCA";
 
 TEST(KeywordFilePath, IsTheNameBesideTheProgram)
 {
-    EXPECT_EQ(keywordFilePath("/opt/tool"), "/opt/tool/评论关键词.txt");
-    EXPECT_EQ(keywordFilePath(""), "/评论关键词.txt");
-    EXPECT_EQ(keywordFilePath(), runDirectory() + "/评论关键词.txt");
+    EXPECT_EQ(keywordFilePath("/opt/tool").native(), "/opt/tool/评论关键词.txt");
+    EXPECT_EQ(keywordFilePath("/").native(), "/评论关键词.txt");
+    EXPECT_EQ(keywordFilePath(), runDirectory() / "评论关键词.txt");
+}
+
+// A program whose folder the system does not tell keeps no keyword file:
+// an unknown folder is not the root folder.
+TEST(KeywordFilePath, UnknownFolderKeepsNoFile)
+{
+    EXPECT_TRUE(keywordFilePath("").empty());
+    FakeBox box{std::filesystem::path()};
+    loadKeywordFile(box, std::filesystem::path());
+    EXPECT_EQ(box.sets, std::vector<GbkText>{""});
+    box.type("k");
+    EXPECT_EQ(box.text(), "k");
+    EXPECT_FALSE(std::filesystem::exists("/评论关键词.txt"));
 }
 
 // The handlers without a folder work on the file beside the test program.
 TEST(KeywordFilePath, HandlersWithoutFolderUseTheRunDirectory)
 {
-    const std::string path = keywordFilePath();
+    const std::filesystem::path path = keywordFilePath();
     if (statOf(path).st_nlink != 0)
         GTEST_SKIP() << path << " exists already; not touching it";
     FakeBox box;
@@ -59,7 +72,7 @@ TEST(KeywordFilePath, HandlersWithoutFolderUseTheRunDirectory)
 struct LoadCase {
     std::string name;
     // Puts the file into its state; may take a lock that lasts for the test.
-    std::function<void(const std::string &path, std::optional<ExclusiveLock> &lock)> arrange;
+    std::function<void(const std::filesystem::path &path, std::optional<ExclusiveLock> &lock)> arrange;
     // The box's text after the load.
     GbkText shown;
     // True: the load's write-back rewrote the file with `after`.
@@ -74,15 +87,15 @@ void PrintTo(const LoadCase &loadCase, std::ostream *out)
     *out << loadCase.name;
 }
 
-std::function<void(const std::string &, std::optional<ExclusiveLock> &)> holding(ByteData bytes)
+std::function<void(const std::filesystem::path &, std::optional<ExclusiveLock> &)> holding(ByteData bytes)
 {
-    return [bytes](const std::string &path, std::optional<ExclusiveLock> &) { writeBytes(path, bytes); };
+    return [bytes](const std::filesystem::path &path, std::optional<ExclusiveLock> &) { writeBytes(path, bytes); };
 }
 
 // "kw" followed by a hole up to size bytes.
-std::function<void(const std::string &, std::optional<ExclusiveLock> &)> sparse(std::int64_t size)
+std::function<void(const std::filesystem::path &, std::optional<ExclusiveLock> &)> sparse(std::int64_t size)
 {
-    return [size](const std::string &path, std::optional<ExclusiveLock> &) {
+    return [size](const std::filesystem::path &path, std::optional<ExclusiveLock> &) {
         writeBytes(path, "kw");
         const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
         ASSERT_GE(fd, 0);
@@ -94,7 +107,7 @@ std::function<void(const std::string &, std::optional<ExclusiveLock> &)> sparse(
 const std::vector<LoadCase> &loadCases()
 {
     static const std::vector<LoadCase> cases = {
-        {"Missing", [](const std::string &, std::optional<ExclusiveLock> &) {}, "", true, "", false},
+        {"Missing", [](const std::filesystem::path &, std::optional<ExclusiveLock> &) {}, "", true, "", false},
         {"Empty", holding(""), "", true, "", false},
         {"EndsWithCrLf", holding("kw1\r\nkw2\r\n"), "kw1\r\nkw2\r\n", true, "kw1\r\nkw2\r\n", false},
         {"NoLineBreak", holding("abc"), "abc", true, "abc", false},
@@ -106,13 +119,13 @@ const std::vector<LoadCase> &loadCases()
         // Taken as a 32-bit size this would be 3 bytes.
         {"Sparse4GiBAnd3Bytes", sparse((std::int64_t{1} << 32) + 3), "", false, "", false},
         {"LockedByAnotherProcess",
-         [](const std::string &path, std::optional<ExclusiveLock> &lock) {
+         [](const std::filesystem::path &path, std::optional<ExclusiveLock> &lock) {
              writeBytes(path, "kw");
              lock.emplace(path);
          },
          "", false, "", false},
         {"ReadOnlyFile",
-         [](const std::string &path, std::optional<ExclusiveLock> &) {
+         [](const std::filesystem::path &path, std::optional<ExclusiveLock> &) {
              writeBytes(path, "kw\r\n");
              ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
          },
@@ -125,7 +138,7 @@ const std::vector<LoadCase> &loadCases()
 class LoadTest : public ::testing::TestWithParam<LoadCase> {
 protected:
     TempFolder folder;
-    std::string path = keywordFilePath(folder.path());
+    std::filesystem::path path = keywordFilePath(folder.path());
     std::optional<ExclusiveLock> lock;
 };
 
@@ -166,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(FileStates, LoadTest, ::testing::ValuesIn(loadCases()),
 class KeywordFile : public ::testing::Test {
 protected:
     TempFolder folder;
-    std::string path = keywordFilePath(folder.path());
+    std::filesystem::path path = keywordFilePath(folder.path());
     FakeBox box{folder.path()};
 };
 
@@ -183,7 +196,7 @@ TEST_F(KeywordFile, FolderInTheFilesPlaceStaysAFolder)
 TEST_F(KeywordFile, SymbolicLinkStaysALinkAndItsTargetGetsTheText)
 {
     TempFolder elsewhere;
-    const std::string target = elsewhere / "list.txt";
+    const std::filesystem::path target = elsewhere / "list.txt";
     writeBytes(target, "x\r\ny");
     ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
     ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
@@ -193,7 +206,7 @@ TEST_F(KeywordFile, SymbolicLinkStaysALinkAndItsTargetGetsTheText)
     box.type("\r\nz");
 
     EXPECT_TRUE(S_ISLNK(test::lstatOf(path).st_mode));
-    EXPECT_EQ(std::filesystem::read_symlink(path).string(), target);
+    EXPECT_EQ(std::filesystem::read_symlink(path), target);
     EXPECT_EQ(fileBytes(target), "x\r\ny\r\nz");
     EXPECT_EQ(statOf(target).st_mode & 07777, 0640u);
     EXPECT_EQ(elsewhere.names(), std::vector<std::string>{"list.txt"});
@@ -204,7 +217,7 @@ TEST_F(KeywordFile, SymbolicLinkStaysALinkAndItsTargetGetsTheText)
 TEST_F(KeywordFile, DanglingSymbolicLinkGetsItsTargetCreated)
 {
     TempFolder elsewhere;
-    const std::string target = elsewhere / "list.txt";
+    const std::filesystem::path target = elsewhere / "list.txt";
     ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0);
     loadKeywordFile(box, folder.path());
     EXPECT_TRUE(S_ISLNK(test::lstatOf(path).st_mode));

@@ -1,13 +1,10 @@
-#include "common/atomic_file.h"
+#include "common/file_system.h"
+
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace yunque {
@@ -15,39 +12,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::TempFolder;
+
 class AtomicFileTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder = fs::temp_directory_path() / ("atomic-" + std::to_string(::getpid()) + "-"
-                                              + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    static std::string read(const fs::path &path) { return test::fileBytes(path).value_or("<unreadable>"); }
+    static void put(const fs::path &path, const std::string &bytes) { test::writeBytes(path, bytes); }
+    std::size_t entries() const { return temp.names().size(); }
 
-    static std::string read(const fs::path &path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    static void put(const fs::path &path, const std::string &bytes)
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    std::size_t entries() const
-    {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-    }
-
-    fs::path folder;
+    TempFolder temp;
+    const fs::path &folder = temp.path();
 };
 
 TEST_F(AtomicFileTest, ReplacesALongerFileWhole)
 {
     const fs::path path = folder / "out.bin";
     put(path, std::string(100000, 'x'));
-    AtomicFile file(path.string());
+    AtomicFile file(path);
     ASSERT_TRUE(file.open());
     // More than one buffer's worth, in pieces of every size.
     std::string expected;
@@ -64,9 +45,9 @@ TEST_F(AtomicFileTest, ReplacesALongerFileWhole)
 
 TEST_F(AtomicFileTest, FailureLeavesNothingAndTellsWhy)
 {
-    AtomicFile missingFolder((folder / "no such folder" / "out.xls").string());
+    AtomicFile missingFolder(folder / "no such folder" / "out.xls");
     EXPECT_FALSE(missingFolder.open());
-    EXPECT_EQ(missingFolder.error(), ENOENT);
+    EXPECT_NE(missingFolder.error(), 0);
     EXPECT_FALSE(missingFolder.errorText().empty());
     EXPECT_FALSE(missingFolder.commit());
 
@@ -75,7 +56,7 @@ TEST_F(AtomicFileTest, FailureLeavesNothingAndTellsWhy)
 
     // A folder in the file's place: the rename fails, the folder stays.
     fs::create_directory(folder / "taken");
-    AtomicFile onFolder((folder / "taken").string());
+    AtomicFile onFolder(folder / "taken");
     ASSERT_TRUE(onFolder.open());
     onFolder.write("data");
     EXPECT_FALSE(onFolder.commit());
@@ -89,7 +70,7 @@ TEST_F(AtomicFileTest, UncommittedWriteLeavesTheOldFile)
     const fs::path path = folder / "keep.txt";
     put(path, "old");
     {
-        AtomicFile file(path.string());
+        AtomicFile file(path);
         ASSERT_TRUE(file.open());
         file.write("new and longer");
     }
@@ -100,8 +81,8 @@ TEST_F(AtomicFileTest, UncommittedWriteLeavesTheOldFile)
 TEST_F(AtomicFileTest, OverlappingWritersNeverMixAndTheLastCommitWins)
 {
     const fs::path path = folder / "same.xls";
-    AtomicFile outer(path.string());
-    AtomicFile inner(path.string());
+    AtomicFile outer(path);
+    AtomicFile inner(path);
     ASSERT_TRUE(outer.open());
     ASSERT_TRUE(inner.open());
     outer.write(std::string(300000, 'o'));
@@ -114,31 +95,11 @@ TEST_F(AtomicFileTest, OverlappingWritersNeverMixAndTheLastCommitWins)
     EXPECT_EQ(entries(), 1U);
 }
 
-TEST_F(AtomicFileTest, KeepsPermissionsAndFollowsLinks)
-{
-    const fs::path target = folder / "target.txt";
-    put(target, "old");
-    ::chmod(target.c_str(), 0640);
-    fs::create_symlink("target.txt", folder / "link.txt");
-
-    AtomicFile file((folder / "link.txt").string());
-    ASSERT_TRUE(file.open());
-    EXPECT_EQ(file.destination(), target.string());
-    file.write("new");
-    ASSERT_TRUE(file.commit());
-
-    EXPECT_TRUE(fs::is_symlink(folder / "link.txt"));
-    EXPECT_EQ(read(target), "new");
-    struct stat info {};
-    ASSERT_EQ(::stat(target.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640U);
-}
-
 TEST_F(AtomicFileTest, NamesUpToTheLengthLimitWork)
 {
     for (std::size_t length : {247U, 248U, 254U, 255U}) {
         const fs::path path = folder / (std::string(length - 4, 'n') + ".xls");
-        AtomicFile file(path.string());
+        AtomicFile file(path);
         ASSERT_TRUE(file.open()) << length << ": " << file.errorText();
         file.write("x");
         ASSERT_TRUE(file.commit()) << length;
@@ -147,17 +108,60 @@ TEST_F(AtomicFileTest, NamesUpToTheLengthLimitWork)
     EXPECT_EQ(entries(), 4U);
 }
 
-TEST_F(AtomicFileTest, NewFileGetsTheUsualModeNotTheTemporaryOne)
+TEST(WholeFile, ReadGivesAllBytesNulsIncluded)
 {
-    const mode_t old = ::umask(022);
-    AtomicFile file((folder / "new.txt").string());
-    ASSERT_TRUE(file.open());
-    ASSERT_TRUE(file.commit());
-    ::umask(old);
-    struct stat info {};
-    ASSERT_EQ(::stat((folder / "new.txt").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0644U);
-    EXPECT_EQ(info.st_size, 0);
+    TempFolder folder;
+    const fs::path path = folder / "云雀.txt";
+    test::writeBytes(path, std::string("a\0b\r\n", 5));
+    const FileContent content = readWholeFile(path);
+    EXPECT_EQ(content.bytes, std::string("a\0b\r\n", 5));
+    EXPECT_TRUE(content.exact);
+}
+
+TEST(WholeFile, MissingFileIsExactlyEmptyOtherFailuresAreNot)
+{
+    TempFolder folder;
+    const FileContent missing = readWholeFile(folder / "none");
+    EXPECT_EQ(missing.bytes, "");
+    EXPECT_TRUE(missing.exact);
+
+    const FileContent directory = readWholeFile(folder.path());
+    EXPECT_EQ(directory.bytes, "");
+    EXPECT_FALSE(directory.exact);
+
+    test::writeBytes(folder / "f", "kw");
+    EXPECT_FALSE(readWholeFile(folder / "f" / "below").exact);
+}
+
+TEST(WholeFile, WriteReportsWhetherTheFileHoldsTheBytes)
+{
+    TempFolder folder;
+    const fs::path path = folder / "关键词.txt";
+    EXPECT_TRUE(writeWholeFile(path, std::string("a\0b", 3)));
+    EXPECT_EQ(test::fileBytes(path), std::string("a\0b", 3));
+    EXPECT_TRUE(writeWholeFile(path, "longer than before"));
+    EXPECT_TRUE(writeWholeFile(path, ""));
+    EXPECT_EQ(test::fileBytes(path), "");
+
+    EXPECT_FALSE(writeWholeFile("", "x"));
+    EXPECT_FALSE(writeWholeFile(folder.path(), "x"));
+    EXPECT_FALSE(writeWholeFile(folder / "none" / "below", "x"));
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"关键词.txt"});
+}
+
+TEST(Paths, Utf8NamesRoundTrip)
+{
+    for (const std::string name : {"评论关键词.txt", "a b", "😀.xls", ""})
+        EXPECT_EQ(utf8FromPath(pathFromUtf8(name)), name);
+}
+
+TEST(ProgramFile, NamesThisTestProgram)
+{
+    const fs::path program = programFile();
+    ASSERT_FALSE(program.empty());
+    EXPECT_TRUE(program.is_absolute());
+    EXPECT_TRUE(fs::is_regular_file(program));
+    EXPECT_NE(program.filename().string().find("test_common"), std::string::npos) << program;
 }
 
 } // namespace

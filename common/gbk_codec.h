@@ -2,14 +2,14 @@
 
 #include "common/gbk_text.h"
 
-#include <QString>
-
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace yunque {
 
-// Code page 936 bytes to text and back, losing nothing: every byte string
-// without a NUL decodes to a text that encodes back to the same bytes.
+// Code page 936 bytes to UTF-16 text and back, losing nothing: every byte
+// string without a NUL decodes to a text that encodes back to the same bytes.
 //
 // - Characters the code page holds use their code page 936 codes (one byte
 //   for ASCII and 0x80 for the euro sign, two bytes otherwise).
@@ -21,7 +21,7 @@ namespace yunque {
 //   byte b (0x80..0xFF) becomes U+F780 + (b - 0x80), and that character is
 //   written back as the byte b. Bytes below 0x80 are always read as ASCII.
 //   Decoding never yields U+2029, U+FDD0 or U+FDD1, which a text document
-//   would take for structure.
+//   would take for structure, nor a lone surrogate.
 //
 // Not every text survives an encode and decode: the raw-byte characters,
 // U+2029, U+FDD0 and U+FDD1 cannot be read back as such; a lone surrogate is
@@ -29,13 +29,23 @@ namespace yunque {
 // GB18030 gives a two-byte code that code page 936 uses for a private-use
 // character (U+1E3F, U+2E81, U+3447, ...) are written with that code and read
 // back as the private-use character.
+//
+// The mappings are plain tables (common/gbk_tables.cpp, written by
+// scripts/generate-gbk-tables.py) equal to ICU's GBK and GB18030 converters:
+// no locale or system code page takes part, so every platform reads and
+// writes the same bytes.
 
 // First of the 128 raw-byte characters, U+F780..U+F7FF.
-inline constexpr char16_t kRawByteCharFirst = 0xF780;
+inline constexpr char16_t rawByteCharFirst = 0xF780;
 
-QString decodeGbk(std::string_view bytes);
+std::u16string decodeGbk(std::string_view bytes);
 
 // Stops at the first NUL character: a GbkText never holds a NUL byte.
-GbkText encodeGbk(const QString &text);
+GbkText encodeGbk(std::u16string_view text);
+
+// The number of leading bytes of text, at most limit, that end on a
+// character boundary of code page 936: a lead byte is never parted from its
+// trail byte, nor a four-byte sequence split.
+std::size_t gbkPrefixLength(std::string_view text, std::size_t limit);
 
 } // namespace yunque
