@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that are missing for building and running
-# the program ("run") or, in addition, for the whole test suite ("test").
+# the program ("run") or, in addition, for the whole test suite ("test"), or
+# for cross-building the Windows program and packing it ("windows").
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libxcb1-dev fonts-wqy-microhei)
@@ -9,13 +10,16 @@ test_packages=(googletest libgtest-dev xvfb openbox xdotool wmctrl x11-utils ima
 # the Windows program's end-to-end tests paste text with xclip and need
 # Wine's caption-button font from fonts-wine.
 windows_test_packages=(g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 locales xclip fonts-wine)
+# The Windows program alone, its test programs built but not run, and zip.
+windows_build_packages=(cmake ninja-build g++-mingw-w64-x86-64 mingw-w64-tools googletest zip)
 
 mode=${1:-run}
 wanted=("${build_packages[@]}")
 case $mode in
   run) ;;
   test) wanted+=("${test_packages[@]}" "${windows_test_packages[@]}") ;;
-  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+  windows) wanted=("${windows_build_packages[@]}") ;;
+  *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;
 esac
 
 missing=()
