@@ -104,19 +104,12 @@ void loadToolkitTranslations(QCoreApplication &application)
 
 void installToolkitProcessEvents(std::chrono::microseconds interval)
 {
-    using Clock = std::chrono::steady_clock;
-    // Reading the clock costs more than the work between two calls, so it is
-    // read only every few calls.
-    constexpr unsigned callsPerLook = 32;
-    setProcessEventsHook([interval, last = Clock::time_point(), calls = 0U]() mutable {
-        if (++calls % callsPerLook != 0)
-            return;
-        const Clock::time_point now = Clock::now();
-        if (now - last < interval || fatalErrorShown)
-            return;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        last = Clock::now();
-    });
+    setProcessEventsHook(throttledHook(
+        [] {
+            if (!fatalErrorShown)
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+        },
+        interval));
 }
 
 int startProgram()

@@ -22,10 +22,9 @@ public:
 // Loads the toolkit's own Chinese texts (dialog buttons, context menus).
 void loadToolkitTranslations(QCoreApplication &application);
 
-// Routes the core's processEvents() to the toolkit's event loop. Handling the
-// waiting messages costs microseconds even when there are none, and the core
-// asks after every cell of an export, so the queue is looked at no more often
-// than once per interval: well within what a person notices.
+// Routes the core's processEvents() to the toolkit's event loop, through the
+// core's throttle: at the first call of each export, then no more often than
+// once per interval, well within what a person notices.
 void installToolkitProcessEvents(std::chrono::microseconds interval = std::chrono::milliseconds(2));
 
 // Runs the program from the statement window to the end; returns the exit

@@ -30,8 +30,9 @@ std::int32_t sheetRowsFor(std::int32_t items)
     return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{items} + 1, largestIndex));
 }
 
-// processEvents() may close the window; true when both are still there.
-bool eventsHandled(const ListView &listView, const SaveDialog &saveDialog)
+// Lets the window handle what is waiting, which may close it; true when the
+// list view and the dialog are still there afterwards.
+bool viewsRemainAfterEvents(const ListView &listView, const SaveDialog &saveDialog)
 {
     processEvents();
     return listView.available() && saveDialog.available();
@@ -62,6 +63,7 @@ void exportGrid(ListView &listView, SaveDialog &saveDialog)
 {
     if (!listView.available() || !saveDialog.available())
         return;
+    beginLongOperation();
 
     const SheetOwner sheet;
 
@@ -79,7 +81,7 @@ void exportGrid(ListView &listView, SaveDialog &saveDialog)
     for (std::int64_t column = 1; column <= titles; ++column) {
         const auto sheetColumn = static_cast<std::int32_t>(column);
         sheet->setCell(1, sheetColumn, listView.columnTitle(sheetColumn - 1));
-        if (!eventsHandled(listView, saveDialog))
+        if (!viewsRemainAfterEvents(listView, saveDialog))
             return;
     }
 
@@ -91,7 +93,7 @@ void exportGrid(ListView &listView, SaveDialog &saveDialog)
         for (std::int64_t column = 1; column <= columns; ++column) {
             const auto sheetColumn = static_cast<std::int32_t>(column);
             sheet->setCell(sheetRow, sheetColumn, listView.cellText(itemIndex, sheetColumn - 1));
-            if (!eventsHandled(listView, saveDialog))
+            if (!viewsRemainAfterEvents(listView, saveDialog))
                 return;
         }
     }

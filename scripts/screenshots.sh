@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of both windows: the built program on a
 # private X server with a window manager, each window cut out with its frame.
-# usage: scripts/screenshots.sh [BUILD_DIR]
-build=${1:-build/default}
+# usage: scripts/screenshots.sh [BUILD_DIR]   (default: build/run, as scripts/run.sh builds it)
+set -euo pipefail
+repository=$(realpath "$(dirname "$0")/..")
+# A build folder given relative to where the script was started from.
+build=$(realpath "${1:-$repository/build/run}")
+cd "$repository"
 export YUNQUE="$build/app/yunque"
-cd "$(dirname "$0")/.."
 source tests/e2e/lib.sh
 start_desktop
 

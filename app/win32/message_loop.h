@@ -23,10 +23,9 @@ int runMessageLoop();
 // stays queued. Never waits.
 void dispatchWaitingMessages();
 
-// Routes the core's processEvents() to dispatchWaitingMessages(). Looking at
-// the queue costs microseconds even when it is empty, and the core asks
-// after every cell of an export, so the queue is looked at no more often
-// than once per interval: well within what a person notices.
+// Routes the core's processEvents() to dispatchWaitingMessages(), through
+// the core's throttle: at the first call of each export, then no more often
+// than once per interval, well within what a person notices.
 void installProcessEvents(std::chrono::microseconds interval = std::chrono::milliseconds(2));
 
 } // namespace yunque
