@@ -24,13 +24,6 @@ TEST(GbkText, BytesToTextStopsAtTheFirstNul)
         EXPECT_EQ(textFromBytes(c.bytes), c.text) << testing::PrintToString(c.bytes);
 }
 
-TEST(GbkText, TextToBytesKeepsEveryByteWithoutTerminator)
-{
-    EXPECT_EQ(bytesFromText(""), "");
-    EXPECT_EQ(bytesFromText("\xB9\xD8\xBC\xFC"), "\xB9\xD8\xBC\xFC");
-    EXPECT_EQ(bytesFromText("a\r\nb").size(), 4U);
-}
-
 TEST(GbkText, JoiningTreatsEmptyPartsAsNothing)
 {
     EXPECT_EQ(joinTexts({}), "");
