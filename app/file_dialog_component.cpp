@@ -1,8 +1,13 @@
 #include "app/file_dialog_component.h"
 
+#include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -37,6 +42,35 @@ protected:
             }
         }
         QFileDialog::accept();
+    }
+};
+
+// The toolkit's file model writes sizes and dates in the system's locale,
+// which under a C or English locale gives English ("99 bytes") among the
+// dialog's Chinese texts. This proxy writes them in the program's own
+// locale, Chinese whatever the system's.
+class ProgramLocaleFiles : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || !index.isValid())
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        switch (index.column()) {
+        case 1:
+            // A folder has no size; the model shows none either.
+            if (files->isDir(source))
+                break;
+            return QLocale().formattedDataSize(files->size(source));
+        case 3:
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        default:
+            break;
+        }
+        return QIdentityProxyModel::data(index, role);
     }
 };
 
@@ -75,6 +109,7 @@ bool FileDialogComponent::show()
 
     // No title of ours: the toolkit gives a save or open dialog its own.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setProxyModel(new ProgramLocaleFiles(dialog));
     // The description is shown as given; its patterns still filter.
     dialog->setOption(QFileDialog::HideNameFilterDetails);
     if (m_mode == Mode::Save) {
@@ -96,6 +131,19 @@ bool FileDialogComponent::show()
     if (!m_fileName.isEmpty())
         dialog->selectFile(m_fileName);
     dialog->setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    // Typing a full path slowly makes the toolkit's completer pop up under
+    // the name box as each folder is read; keys typed while that popup comes
+    // and goes on X11 can get lost (the toolkit's own dialog loses them
+    // too). A full path is typed out rather than picked, so while the name
+    // box holds one it has no completer and no popup.
+    if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+        const QPointer<QCompleter> completer = name->completer();
+        connect(name, &QLineEdit::textChanged, name, [name, completer](const QString &text) {
+            QCompleter *const wanted = QDir::isAbsolutePath(text) ? nullptr : completer.data();
+            if (name->completer() != wanted)
+                name->setCompleter(wanted);
+        });
+    }
 
     const int result = dialog->exec();
     // Closing the owner destroys the dialog and this component with it.

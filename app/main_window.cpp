@@ -7,7 +7,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyleOptionHeader>
 #include <QTableWidget>
 
 namespace yunque {
@@ -46,8 +48,35 @@ void setupEditPalette(QWidget &control)
     hideInactiveSelection(control);
 }
 
+// The column header of a report-style list view: the strip right of the
+// last column is drawn as one more, empty section rather than left bare.
+class ReportHeader : public QHeaderView {
+public:
+    using QHeaderView::QHeaderView;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QHeaderView::paintEvent(event);
+        // Where the last section ends, scrolled as the sections are.
+        const int end = length() - offset();
+        const int width = viewport()->width();
+        if (end >= width)
+            return;
+        QStyleOptionHeader option;
+        initStyleOption(&option);
+        option.rect = QRect(end, 0, width - end, viewport()->height());
+        option.section = count();
+        option.position = QStyleOptionHeader::End;
+        option.state |= QStyle::State_Raised;
+        QPainter painter(viewport());
+        style()->drawControl(QStyle::CE_HeaderSection, &option, &painter, this);
+    }
+};
+
 void setupResultList(QTableWidget &list)
 {
+    list.setHorizontalHeader(new ReportHeader(Qt::Horizontal, &list));
     list.setColumnCount(static_cast<int>(std::size(resultListColumns)));
     list.setRowCount(0);
     list.verticalHeader()->hide();

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/disclaimer_window.h"
+#include "app/x11_window.h"
 #include "common/process_events.h"
 #include "common/run_directory.h"
 
@@ -110,6 +111,19 @@ void installToolkitProcessEvents(std::chrono::microseconds interval)
                 QCoreApplication::processEvents(QEventLoop::AllEvents);
         },
         interval));
+}
+
+bool choosePlatform()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return true;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") && x11::displayReachable())
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    else if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "wayland");
+    else
+        return false;
+    return true;
 }
 
 int startProgram()

@@ -27,6 +27,14 @@ void loadToolkitTranslations(QCoreApplication &application);
 // once per interval, well within what a person notices.
 void installToolkitProcessEvents(std::chrono::microseconds interval = std::chrono::milliseconds(2));
 
+// Picks the toolkit's platform; call before the application object exists.
+// An explicit QT_QPA_PLATFORM wins. Otherwise the program runs on X11
+// whenever an X server is reachable (XWayland on a Wayland desktop), as only
+// there can it place its windows, keep a modal one off the taskbar and learn
+// their frames; on Wayland only when there is no X server. False when there
+// is no display to run on at all.
+bool choosePlatform();
+
 // Runs the program from the statement window to the end; returns the exit
 // code. Sets the current directory to the program's folder first.
 int startProgram();

@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <optional>
 #include <utility>
 
 namespace yunque {
@@ -182,20 +183,53 @@ QPoint centredPosition(QSize screen, QSize outer)
     return {(screen.width() - outer.width()) / 2, (screen.height() - outer.height()) / 2};
 }
 
+namespace {
+
+// Sizes the client area so that, with the frame around it, the window comes
+// to its outer size, and places it so that the frame's corner lies at
+// `frameCorner`. The window manager gives the frame in device pixels, while
+// sizes and places are set in logical ones; under a scale factor a frame of
+// an odd width makes the outer size a device pixel off at most.
+void fitToFrame(ConventionalWindow &window, QMargins frame, QPoint frameCorner)
+{
+    QWindow *handle = window.windowHandle();
+    const qreal ratio = handle ? handle->devicePixelRatio() : 1.0;
+    const auto logical = [ratio](int devicePixels) { return qRound(devicePixels / ratio); };
+    const QSize outer = window.outerSize();
+    window.setFixedSize(outer.width() - logical(frame.left() + frame.right()),
+                        outer.height() - logical(frame.top() + frame.bottom()));
+    // Placed by its client area, whose corner lies inside the frame by the
+    // frame's left and top widths.
+    if (handle)
+        handle->setPosition(frameCorner + QPoint(logical(frame.left()), logical(frame.top())));
+}
+
+} // namespace
+
 void loadWindow(ConventionalWindow &window, bool modal)
 {
     if (modal)
         window.setWindowModality(Qt::ApplicationModal);
     if (modal)
         x11::setSkipTaskbar(window);
-    const QMargins frame = window.frameRequested() ? x11::frameExtents(window) : QMargins();
-    const QSize outer = window.outerSize();
-    window.setFixedSize(outer.width() - frame.left() - frame.right(), outer.height() - frame.top() - frame.bottom());
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        // Placed by its client area, whose corner lies inside the frame by
-        // the frame's left and top widths.
-        const QPoint frameCorner = screen->geometry().topLeft() + centredPosition(screen->geometry().size(), outer);
-        window.windowHandle()->setPosition(frameCorner + QPoint(frame.left(), frame.top()));
+    // Whatever ends the window, also another client destroying its X
+    // window, ends it as a destroyed window, so the program ends with its
+    // last one.
+    x11::watchDestruction(window, [&window] { destroyWindow(window); });
+
+    QPoint frameCorner;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        frameCorner = screen->geometry().topLeft() + centredPosition(screen->geometry().size(), window.outerSize());
+    const std::optional<QMargins> frame = window.frameRequested() ? x11::frameExtents(window) : std::nullopt;
+    fitToFrame(window, frame.value_or(QMargins()), frameCorner);
+    if (window.frameRequested() && !frame) {
+        // Some managers announce the frame only once they map the window:
+        // shown as if it had none, the window is fitted and centred again
+        // when the frame arrives. Later changes are the manager's.
+        x11::watchFrameExtents(window, [&window, frameCorner, fitted = false](QMargins announced) mutable {
+            if (!std::exchange(fitted, true))
+                fitToFrame(window, announced, frameCorner);
+        });
     }
 
     emit window.created();

@@ -1,15 +1,17 @@
 #include "app/x11_window.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWidget>
 
 #include <xcb/xcb.h>
 
 #include <array>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
+#include <map>
+#include <utility>
 
 namespace yunque::x11 {
 namespace {
@@ -76,7 +78,118 @@ bool readExtents(xcb_connection_t *c, xcb_window_t window, xcb_atom_t extents, Q
     return found;
 }
 
+// Sees the X events of the program's windows before the toolkit does, and
+// hands the ones watched for to their callbacks; the toolkit still gets every
+// event.
+class WindowEvents : public QAbstractNativeEventFilter {
+public:
+    static WindowEvents &of(xcb_connection_t *c)
+    {
+        static WindowEvents *events = nullptr;
+        if (!events) {
+            events = new WindowEvents(c);
+            QCoreApplication::instance()->installNativeEventFilter(events);
+        }
+        return *events;
+    }
+
+    void watchFrame(QWidget &window, std::function<void(QMargins)> changed)
+    {
+        watch(window).frameChanged = std::move(changed);
+    }
+
+    void watchDestruction(QWidget &window, std::function<void()> gone) { watch(window).gone = std::move(gone); }
+
+    bool nativeEventFilter(const QByteArray &type, void *message, qintptr *) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        switch (event->response_type & 0x7F) {
+        case XCB_PROPERTY_NOTIFY: {
+            const auto *change = reinterpret_cast<const xcb_property_notify_event_t *>(event);
+            if (change->atom != m_frameExtents || change->state != XCB_PROPERTY_NEW_VALUE)
+                break;
+            Watch *entry = find(change->window);
+            QMargins frame;
+            if (entry && entry->frameChanged && readExtents(m_connection, change->window, m_frameExtents, frame)) {
+                // Copied first: the callback may end the window and its entry.
+                const auto changed = entry->frameChanged;
+                changed(frame);
+            }
+            break;
+        }
+        case XCB_DESTROY_NOTIFY: {
+            const auto *destroyed = reinterpret_cast<const xcb_destroy_notify_event_t *>(event);
+            // The toolkit destroys a window's X window only with the widget,
+            // which has dropped its entry by the time the event arrives; an
+            // entry still here means someone else destroyed the window.
+            Watch *entry = find(destroyed->window);
+            if (!entry)
+                break;
+            const auto gone = std::move(entry->gone);
+            m_watches.erase(destroyed->window);
+            if (gone)
+                gone();
+            break;
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    struct Watch {
+        QPointer<QWidget> widget;
+        std::function<void(QMargins)> frameChanged;
+        std::function<void()> gone;
+    };
+
+    explicit WindowEvents(xcb_connection_t *c)
+        : m_connection(c)
+        , m_frameExtents(atoms(c, {"_NET_FRAME_EXTENTS"})[0])
+    {
+    }
+
+    Watch &watch(QWidget &window)
+    {
+        const auto id = static_cast<xcb_window_t>(window.winId());
+        Watch &entry = m_watches[id];
+        if (entry.widget != &window) {
+            entry = Watch {&window, {}, {}};
+            QObject::connect(&window, &QObject::destroyed, [this, id] { m_watches.erase(id); });
+        }
+        return entry;
+    }
+
+    // The entry of a window that is still the widget's own X window.
+    Watch *find(xcb_window_t id)
+    {
+        const auto found = m_watches.find(id);
+        if (found == m_watches.end())
+            return nullptr;
+        if (!found->second.widget || found->second.widget->internalWinId() != id) {
+            m_watches.erase(found);
+            return nullptr;
+        }
+        return &found->second;
+    }
+
+    xcb_connection_t *m_connection;
+    xcb_atom_t m_frameExtents;
+    std::map<xcb_window_t, Watch> m_watches;
+};
+
 } // namespace
+
+bool displayReachable()
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    const bool reachable = xcb_connection_has_error(c) == 0;
+    xcb_disconnect(c);
+    return reachable;
+}
 
 bool requestFrameExtents(QWidget &window)
 {
@@ -100,21 +213,28 @@ bool requestFrameExtents(QWidget &window)
     return true;
 }
 
-QMargins frameExtents(QWidget &window)
+std::optional<QMargins> frameExtents(QWidget &window)
 {
-    QMargins margins;
     xcb_connection_t *c = connection();
     if (!c)
-        return margins;
-    const auto id = static_cast<xcb_window_t>(window.winId());
+        return std::nullopt;
     const auto [extents] = atoms(c, {"_NET_FRAME_EXTENTS"});
-    // The manager answers by setting the property, usually long before the
-    // window is ready to be shown. Give up after a short while rather than
-    // hang on one that never answers.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    while (!readExtents(c, id, extents, margins) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    QMargins margins;
+    if (!readExtents(c, static_cast<xcb_window_t>(window.winId()), extents, margins))
+        return std::nullopt;
     return margins;
+}
+
+void watchFrameExtents(QWidget &window, std::function<void(QMargins)> changed)
+{
+    if (xcb_connection_t *c = connection())
+        WindowEvents::of(c).watchFrame(window, std::move(changed));
+}
+
+void watchDestruction(QWidget &window, std::function<void()> gone)
+{
+    if (xcb_connection_t *c = connection())
+        WindowEvents::of(c).watchDestruction(window, std::move(gone));
 }
 
 void setSkipTaskbar(QWidget &window)

@@ -6,6 +6,9 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n libxcb1-dev fonts-wqy-microhei)
 test_packages=(googletest libgtest-dev xvfb openbox xdotool wmctrl x11-utils imagemagick python3 python3-xlrd)
+# Other desktops for the end-to-end tests: a window manager that announces
+# the frame late, and a headless Wayland compositor with the toolkit's plugin.
+test_packages+=(fluxbox weston qt6-wayland)
 # The Windows build of the core and its tests under Wine, in a Chinese locale;
 # the Windows program's end-to-end tests paste text with xclip and need
 # Wine's caption-button font from fonts-wine.

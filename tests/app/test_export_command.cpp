@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <deque>
 #include <functional>
@@ -386,6 +387,48 @@ private slots:
         QCOMPARE(window->通用对话框1->fileName(), QString());
         settle();
         QVERIFY(window->findChildren<QFileDialog *>().isEmpty());
+    }
+
+    // The tests run under a C locale; the dialog writes a file's size and
+    // date in Chinese all the same, as it writes its other texts.
+    void saveDialogSizesAndDatesAreChinese()
+    {
+        if (QLocale::system().language() == QLocale::Chinese)
+            QSKIP("the system locale is Chinese already");
+        QFile file(path("旧.xls"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(99, 'x'));
+        file.close();
+        const QDateTime modified = QFileInfo(file).lastModified();
+
+        FileDialogComponent component;
+        component.setMode(FileDialogComponent::Mode::Save);
+        component.setInitialFolder(m_dir->path());
+        QString size = QStringLiteral("<no row>");
+        QString date;
+        DialogScript script;
+        script.then([&](QWidget &box) {
+            auto *view = box.findChild<QTreeView *>(QStringLiteral("treeView"));
+            // The folder is read in the background.
+            const auto row = [view] {
+                for (int r = 0; view && r < view->model()->rowCount(view->rootIndex()); ++r) {
+                    const QModelIndex name = view->model()->index(r, 0, view->rootIndex());
+                    if (name.data().toString() == QStringLiteral("旧.xls") && !name.siblingAtColumn(1).data().isNull())
+                        return name;
+                }
+                return QModelIndex();
+            };
+            if (QTest::qWaitFor([&] { return row().isValid(); }, 5000)) {
+                size = row().siblingAtColumn(1).data().toString();
+                date = row().siblingAtColumn(3).data().toString();
+            }
+            QMetaObject::invokeMethod(&box, "reject", Qt::QueuedConnection);
+        });
+        QVERIFY(!component.show());
+
+        QVERIFY(script.finished());
+        QCOMPARE(size, QStringLiteral("99 字节"));
+        QCOMPARE(date, QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat));
     }
 
     void exportedContents_data()

@@ -313,6 +313,26 @@ private slots:
         QCOMPARE(list->item(0, 0)->text(), QStringLiteral("b"));
     }
 
+    // Right of 评论内容 the header shows one more, empty section instead of
+    // the bare background: a pixel column in the middle of that strip is
+    // the same as one in the last section, past its title.
+    void headerStripIsAnEmptySection()
+    {
+        MainWindow *window = openMainWindow();
+        QHeaderView *header = window->超级列表框1->horizontalHeader();
+        const int end = header->length();
+        const int width = header->viewport()->width();
+        QVERIFY2(end + 20 < width, qPrintable(QStringLiteral("sections end at %1 of %2").arg(end).arg(width)));
+        const QImage image = header->viewport()->grab().toImage();
+        const auto column = [&image](int x) {
+            QList<QRgb> pixels;
+            for (int y = 0; y < image.height(); ++y)
+                pixels << image.pixel(x, y);
+            return pixels;
+        };
+        QCOMPARE(column((end + width) / 2), column(end - 8));
+    }
+
     void keywordBoxSettings()
     {
         MainWindow *window = openMainWindow();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The export button in the real window: the save dialog opens, a name typed
 # without an extension gets .xls, the file holds the header row of the results
-# list; cancelling with Esc writes nothing and leaves the main window open.
+# list; cancelling with Esc writes nothing and leaves the main window open; a
+# full path typed into the name box arrives whole.
 source "$(dirname "$0")/lib.sh"
 start_desktop
 
@@ -40,6 +41,21 @@ xdotool key --clearmodifiers Return
 for i in $(seq 100); do [[ -s $work/out/result.xls ]] && break; sleep 0.05; done
 [[ -s $work/out/result.xls ]] || fail "no file result.xls was written: $(ls -A "$work/out")"
 check "exported bytes" "$(od -An -v -tx1 "$work/out/result.xls" | tr -d ' \n')" "$header_row"
+
+# A full path typed as a person might: "/proc" slowly, where the toolkit's
+# completer would pop up, then on through it to the output folder quickly.
+# The name box gets every key.
+press_export
+dialog=$(wait_window '另存为')
+xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 400 "/proc"
+sleep 0.5
+xdotool type --delay 12 "/..$work/out/typed"
+xdotool key --clearmodifiers Return
+for i in $(seq 100); do [[ -s $work/out/typed.xls ]] && break; sleep 0.05; done
+[[ -s $work/out/typed.xls ]] || fail "the typed path lost keys: $(ls -A "$work/out")"
+echo "ok: a full path typed slowly, then quickly, arrives whole"
 
 key_to "$main" Escape
 expect_exit "exit code" 0

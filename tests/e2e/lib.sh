@@ -5,6 +5,7 @@ set -euo pipefail
 
 : "${YUNQUE:?path of the built program}"
 SCREEN_SIZE=${SCREEN_SIZE:-1024x768}
+WINDOW_MANAGER=${WINDOW_MANAGER:-openbox}
 
 work=$(mktemp -d /tmp/yunque-e2e.XXXXXX)
 pids=()
@@ -32,13 +33,24 @@ start_desktop() {
   export XDG_RUNTIME_DIR="$work/runtime"
   mkdir -m 700 -p "$XDG_RUNTIME_DIR"
   unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-  openbox --sm-disable --config-file /dev/null >"$work/openbox.log" 2>&1 &
+  case $WINDOW_MANAGER in
+    openbox) openbox --sm-disable --config-file /dev/null >"$work/wm.log" 2>&1 & ;;
+    # Fluxbox writes its settings into the home folder on its first start.
+    # Its style's wallpaper would pop up a message window about a missing
+    # image tool, on top of the program's windows: no wallpaper, no toolbar.
+    fluxbox)
+      echo 'background: none' >"$work/fluxbox-overlay"
+      printf '%s\n' "session.styleOverlay: $work/fluxbox-overlay" 'session.screen0.toolbar.visible: false' \
+        >"$work/fluxbox-init"
+      HOME=$work/home fluxbox -rc "$work/fluxbox-init" >"$work/wm.log" 2>&1 & ;;
+    *) fail "unknown window manager '$WINDOW_MANAGER'" ;;
+  esac
   pids+=($!)
-  for i in $(seq 100); do
+  for i in $(seq 200); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     sleep 0.05
   done
-  fail "openbox did not start"
+  fail "$WINDOW_MANAGER did not start: $(cat "$work/wm.log")"
 }
 
 # Copies the program into a fresh folder and starts it from another folder.
