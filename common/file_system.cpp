@@ -1,8 +1,11 @@
-// The system-independent part of the file layer: path conversions and the
-// buffering of AtomicFile. The system calls are in file_system_posix.cpp and
+// The system-independent part of the file layer: path conversions, the
+// buffering of AtomicFile, the recovery copies of in-place writes and the
+// failure reasons' texts. The system calls are in file_system_posix.cpp and
 // file_system_win32.cpp.
 #include "common/file_system.h"
 
+#include <charconv>
+#include <system_error>
 #include <utility>
 
 namespace yunque {
@@ -18,8 +21,9 @@ std::string utf8FromPath(const std::filesystem::path &path)
     return std::string(reinterpret_cast<const char *>(name.data()), name.size());
 }
 
-AtomicFile::AtomicFile(std::filesystem::path path)
+AtomicFile::AtomicFile(std::filesystem::path path, Durability durability)
     : m_path(std::move(path))
+    , m_durability(durability)
 {
 }
 
@@ -27,6 +31,152 @@ AtomicFile::~AtomicFile()
 {
     discard();
 }
+
+bool recoverInterruptedWrite(const std::filesystem::path &path)
+{
+    const std::filesystem::path folder = recoveryFolder();
+    if (folder.empty() || path.empty())
+        return false;
+    const std::filesystem::path target = detail::recoveryTarget(path);
+    const std::filesystem::path copyPath = detail::recoveryCopyPath(folder, target);
+    const FileContent copy = readWholeFile(copyPath);
+    if (copy.missing || !copy.exact)
+        return false;
+    detail::RecoveryHeader header;
+    if (!detail::parseRecoveryHeader(copy.bytes, header) || header.target != utf8FromPath(target))
+        return false;
+
+    std::error_code ignored;
+    const FileContent now = readWholeFile(target);
+    // Being written by someone else, or unreadable: try again next time.
+    if (!now.exact)
+        return false;
+    // Removed since: there is nothing to repair.
+    if (now.missing) {
+        std::filesystem::remove(copyPath, ignored);
+        return false;
+    }
+    // The write got to its end; only the copy's removal was missed.
+    if (now.bytes.size() == header.newSize && detail::contentHash(now.bytes) == header.newHash) {
+        std::filesystem::remove(copyPath, ignored);
+        return false;
+    }
+    // A successful write removes the copy itself.
+    return writeWholeFile(target, std::string_view(copy.bytes).substr(header.length));
+}
+
+namespace detail {
+
+// FNV-1a, 64 bits: enough to tell the new content from a mixture.
+std::uint64_t contentHash(std::string_view bytes)
+{
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+namespace {
+
+constexpr std::string_view recoveryMagic = "yunque recovery 1\n";
+
+bool takeNumber(std::string_view &rest, char end, std::uint64_t &value)
+{
+    const auto [next, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+    if (error != std::errc() || next == rest.data() + rest.size() || *next != end)
+        return false;
+    rest.remove_prefix(static_cast<std::size_t>(next - rest.data()) + 1);
+    return true;
+}
+
+} // namespace
+
+// "yunque recovery 1\n", the target's name in UTF-8 and "\n", the new
+// content's size and hash and "\n"; the previous content follows.
+std::string recoveryHeader(const std::filesystem::path &target, std::string_view newBytes)
+{
+    std::string header(recoveryMagic);
+    header += utf8FromPath(target);
+    header += '\n';
+    header += std::to_string(newBytes.size());
+    header += ' ';
+    header += std::to_string(contentHash(newBytes));
+    header += '\n';
+    return header;
+}
+
+bool parseRecoveryHeader(std::string_view copy, RecoveryHeader &header)
+{
+    if (!copy.starts_with(recoveryMagic))
+        return false;
+    std::string_view rest = copy.substr(recoveryMagic.size());
+    const std::size_t nameEnd = rest.find('\n');
+    if (nameEnd == std::string_view::npos)
+        return false;
+    header.target = std::string(rest.substr(0, nameEnd));
+    rest.remove_prefix(nameEnd + 1);
+    if (!takeNumber(rest, ' ', header.newSize) || !takeNumber(rest, '\n', header.newHash))
+        return false;
+    header.length = copy.size() - rest.size();
+    return true;
+}
+
+std::filesystem::path recoveryCopyPath(const std::filesystem::path &folder, const std::filesystem::path &target)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::uint64_t hash = contentHash(utf8FromPath(target));
+    std::string name(16, '0');
+    for (auto c = name.rbegin(); c != name.rend(); ++c, hash >>= 4)
+        *c = digits[hash & 0xF];
+    return folder / (name + ".recovery");
+}
+
+bool isTemporaryName(std::string_view name, std::string_view stem)
+{
+    constexpr std::size_t suffix = 6;
+    if (name.size() != stem.size() + 2 + suffix || name[0] != '.' || name.substr(1, stem.size()) != stem
+        || name[1 + stem.size()] != '.')
+        return false;
+    for (const char c : name.substr(2 + stem.size())) {
+        const bool alphanumeric = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!alphanumeric)
+            return false;
+    }
+    return true;
+}
+
+std::string_view reasonText(Reason reason)
+{
+    switch (reason) {
+    case Reason::noPermission:
+        return "没有权限";
+    case Reason::readOnlyFile:
+        return "文件是只读的";
+    case Reason::readOnlyFileSystem:
+        return "文件系统是只读的";
+    case Reason::diskFull:
+        return "磁盘空间不足";
+    case Reason::quota:
+        return "超出了磁盘配额";
+    case Reason::folderMissing:
+        return "文件夹不存在";
+    case Reason::nameTooLong:
+        return "文件名太长";
+    case Reason::isFolder:
+        return "这是一个文件夹";
+    case Reason::inUse:
+        return "文件正被其他程序使用";
+    case Reason::ioError:
+        return "输入/输出错误";
+    case Reason::other:
+        break;
+    }
+    return {};
+}
+
+} // namespace detail
 
 bool AtomicFile::write(const void *data, std::size_t size)
 {

@@ -16,8 +16,15 @@
 namespace yunque {
 
 const int AtomicFile::notOpenError = ERROR_INVALID_HANDLE;
+const int readOnlyFileError = ERROR_FILE_READ_ONLY;
+const int fileInUseError = ERROR_SHARING_VIOLATION;
 
 namespace {
+
+// Codes not in every SDK: "An operation is not supported on a directory."
+// and "Disk quota exceeded.".
+constexpr DWORD directoryNotSupportedError = 336;
+constexpr DWORD diskQuotaExceededError = 1295;
 
 // The largest piece one ReadFile or WriteFile call is given.
 constexpr std::size_t largestPiece = std::size_t{1} << 30;
@@ -92,16 +99,196 @@ bool writeFully(HANDLE file, const char *data, std::size_t size)
     return true;
 }
 
-// Rewrites an open file from its start and cuts it to the new length. Used
-// only when the folder cannot take a temporary file, so it is not atomic.
-bool writeInPlace(Handle &file, std::string_view bytes)
+// writeFully() of new content, which a test's full disk stops.
+bool writeNewContent(HANDLE file, const char *data, std::size_t size)
+{
+    const std::size_t allowed = detail::bytesAllowed(size);
+    if (!writeFully(file, data, allowed))
+        return false;
+    detail::bytesStored(allowed);
+    if (allowed < size) {
+        detail::reachStep(detail::FileStep::writeStopped);
+        ::SetLastError(ERROR_DISK_FULL);
+        return false;
+    }
+    return true;
+}
+
+// Reads an open file as a whole from its start, as readWholeFile() does.
+FileContent readHandle(HANDLE file)
+{
+    FileContent content;
+    if (::GetFileType(file) != FILE_TYPE_DISK)
+        return content;
+    LARGE_INTEGER size {};
+    LARGE_INTEGER start {};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart > INT32_MAX || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+        return content;
+
+    const auto bytes = static_cast<std::size_t>(size.QuadPart > 0 ? size.QuadPart : 0);
+    try {
+        content.bytes.resize(bytes);
+    } catch (const std::bad_alloc &) {
+        content.bytes = ByteData();
+        return content;
+    }
+    const std::int64_t got = readFully(file, content.bytes.data(), bytes);
+    if (got < 0) {
+        content.bytes = ByteData();
+        return content;
+    }
+    content.bytes.resize(static_cast<std::size_t>(got));
+    if (static_cast<std::size_t>(got) < bytes)
+        return content;
+
+    // A file that has grown since its size was taken is not what was read.
+    char probe = 0;
+    const std::int64_t more = readFully(file, &probe, 1);
+    if (more < 0) {
+        content.bytes = ByteData();
+        return content;
+    }
+    content.exact = more == 0;
+    return content;
+}
+
+// Gives a new write the space of size bytes before any byte of the file
+// changes, so that a full disk stops it there; the file's size stays.
+bool reserveSpace(HANDLE file, std::size_t size)
+{
+    if (detail::fileFaults != nullptr && detail::fileFaults->reserveError != 0) {
+        ::SetLastError(static_cast<DWORD>(detail::fileFaults->reserveError));
+        return false;
+    }
+    FILE_ALLOCATION_INFO allocation {};
+    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+    if (::SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation))
+        return true;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || error == diskQuotaExceededError)
+        return false;
+    // Without allocation control: a growing file is made its new size
+    // first, which the recovery copy covers.
+    LARGE_INTEGER current {};
+    if (!::GetFileSizeEx(file, &current))
+        return false;
+    if (static_cast<std::size_t>(current.QuadPart) >= size)
+        return true;
+    LARGE_INTEGER end {};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+}
+
+// Puts bytes at the file's start, cuts it there and flushes it to the disk.
+bool overwrite(HANDLE file, std::string_view bytes, bool injected)
 {
     LARGE_INTEGER start {};
-    if (!::SetFilePointerEx(file.get(), start, nullptr, FILE_BEGIN))
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
         return false;
-    if (!writeFully(file.get(), bytes.data(), bytes.size()) || !::SetEndOfFile(file.get()))
+    const bool written = injected ? writeNewContent(file, bytes.data(), bytes.size())
+                                  : writeFully(file, bytes.data(), bytes.size());
+    return written && ::SetEndOfFile(file) && ::FlushFileBuffers(file);
+}
+
+// Rewrites the open file target in place with bytes, as on POSIX systems:
+// the previous content goes first into a recovery copy on the disk; then the
+// space is reserved, the bytes are written and flushed, and the copy is
+// removed. A failure part-way puts the previous content back; a kill leaves
+// the copy for recoverInterruptedWrite(). Refused (nothing changed) without
+// a recovery folder or when the file cannot be read.
+bool writeInPlace(HANDLE file, const std::filesystem::path &target, std::string_view bytes)
+{
+    const std::filesystem::path folder = recoveryFolder();
+    if (folder.empty())
         return false;
-    return file.close();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return false;
+    const FileContent current = readHandle(file);
+    if (!current.exact)
+        return false;
+
+    // A copy left by a write that was cut short holds the content to keep
+    // when the file is not that write's result.
+    const std::filesystem::path absolute = detail::recoveryTarget(target);
+    const std::filesystem::path copyPath = detail::recoveryCopyPath(folder, absolute);
+    std::string_view previous = current.bytes;
+    const FileContent leftover = readWholeFile(copyPath);
+    detail::RecoveryHeader header;
+    bool leftoverKept = false;
+    if (leftover.exact && !leftover.missing && detail::parseRecoveryHeader(leftover.bytes, header)
+        && header.target == utf8FromPath(absolute)
+        && !(current.bytes.size() == header.newSize && detail::contentHash(current.bytes) == header.newHash)) {
+        previous = std::string_view(leftover.bytes).substr(header.length);
+        leftoverKept = true;
+    }
+
+    // Injected faults stand for the file's own disk, not the cache's.
+    detail::FileFaults *const faults = std::exchange(detail::fileFaults, nullptr);
+    AtomicFile copy(copyPath, Durability::systemCrash);
+    const bool kept = copy.open() && copy.write(detail::recoveryHeader(absolute, bytes)) && copy.write(previous)
+        && copy.commit();
+    detail::fileFaults = faults;
+    if (!kept)
+        return false;
+    const std::wstring copyName = systemPath(copyPath);
+
+    if (!reserveSpace(file, bytes.size())) {
+        if (!leftoverKept)
+            ::DeleteFileW(copyName.c_str());
+        return false;
+    }
+    detail::reachStep(detail::FileStep::recoveryKept);
+    if (overwrite(file, bytes, true)) {
+        ::DeleteFileW(copyName.c_str());
+        return true;
+    }
+    if (overwrite(file, previous, false))
+        ::DeleteFileW(copyName.c_str());
+    return false;
+}
+
+// Removes the recovery copy of a file that has just been written whole.
+void forgetRecoveryCopy(const std::filesystem::path &destination)
+{
+    const std::filesystem::path folder = recoveryFolder();
+    if (!folder.empty())
+        ::DeleteFileW(systemPath(detail::recoveryCopyPath(folder, detail::recoveryTarget(destination))).c_str());
+}
+
+// The start of a temporary file's name for a destination name: "." + name +
+// "." + six characters must itself be a valid name, so a name near the
+// length limit lends only its beginning, never half a surrogate pair.
+std::wstring temporaryStem(const std::wstring &name)
+{
+    constexpr std::size_t nameMax = 255;
+    constexpr std::size_t decoration = std::char_traits<wchar_t>::length(L"..XXXXXX");
+    std::wstring stem = name.substr(0, nameMax - decoration);
+    if (stem.size() < name.size() && !stem.empty() && stem.back() >= 0xD800 && stem.back() <= 0xDBFF)
+        stem.pop_back();
+    return stem;
+}
+
+// Removes the temporary files of a destination that a killed writer left
+// behind. A live writer's file is open and shared with no one, so it cannot
+// be deleted.
+void removeStaleTemporaries(const std::filesystem::path &folder, const std::wstring &stem)
+{
+    WIN32_FIND_DATAW found {};
+    const std::wstring pattern = systemPath(folder / (L"." + stem + L".*"));
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    const std::string stemUtf8 = utf8FromPath(stem);
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        const std::filesystem::path name(found.cFileName);
+        if (detail::isTemporaryName(utf8FromPath(name), stemUtf8))
+            ::DeleteFileW(systemPath(folder / name).c_str());
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
 }
 
 // Six characters that make a temporary name unique in its folder.
@@ -155,90 +342,181 @@ std::string systemErrorText(int error)
     return utf8;
 }
 
+std::string failureReason(int error)
+{
+    using detail::Reason;
+    Reason reason = Reason::other;
+    switch (static_cast<DWORD>(error)) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+        reason = Reason::noPermission;
+        break;
+    case ERROR_FILE_READ_ONLY:
+        reason = Reason::readOnlyFile;
+        break;
+    case ERROR_WRITE_PROTECT:
+        reason = Reason::readOnlyFileSystem;
+        break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        reason = Reason::diskFull;
+        break;
+    case diskQuotaExceededError:
+        reason = Reason::quota;
+        break;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+        reason = Reason::folderMissing;
+        break;
+    case ERROR_FILENAME_EXCED_RANGE:
+        reason = Reason::nameTooLong;
+        break;
+    case directoryNotSupportedError:
+        reason = Reason::isFolder;
+        break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        reason = Reason::inUse;
+        break;
+    case ERROR_IO_DEVICE:
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+        reason = Reason::ioError;
+        break;
+    default:
+        break;
+    }
+    if (reason == Reason::other)
+        return systemErrorText(error);
+    return std::string(detail::reasonText(reason));
+}
+
 FileContent readWholeFile(const std::filesystem::path &path)
 {
-    FileContent content;
     // Shared with readers only: the open fails while another process has the
     // file open for writing.
     Handle file(::CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
-        content.exact = ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        FileContent content;
+        content.missing = ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        content.exact = content.missing;
         return content;
     }
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK)
-        return content;
-    LARGE_INTEGER size {};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > INT32_MAX)
-        return content;
-
-    const auto bytes = static_cast<std::size_t>(size.QuadPart > 0 ? size.QuadPart : 0);
-    try {
-        content.bytes.resize(bytes);
-    } catch (const std::bad_alloc &) {
-        content.bytes = ByteData();
-        return content;
-    }
-    const std::int64_t got = readFully(file.get(), content.bytes.data(), bytes);
-    if (got < 0) {
-        content.bytes = ByteData();
-        return content;
-    }
-    content.bytes.resize(static_cast<std::size_t>(got));
-    if (static_cast<std::size_t>(got) < bytes)
-        return content;
-
-    // A file that has grown since its size was taken is not what was read.
-    char probe = 0;
-    const std::int64_t more = readFully(file.get(), &probe, 1);
-    if (more < 0) {
-        content.bytes = ByteData();
-        return content;
-    }
-    content.exact = more == 0;
-    return content;
+    return readHandle(file.get());
 }
 
-bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
+bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes, Durability durability)
 {
     if (path.empty())
         return false;
-    const std::wstring name = systemPath(path);
-
-    // An existing file is opened for writing and shared with no one: that is
-    // the check that it is a writable file nobody else has open, and the way
-    // in when the folder refuses a temporary file.
-    std::optional<Handle> existing;
-    const DWORD attributes = ::GetFileAttributesW(name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (::GetLastError() != ERROR_FILE_NOT_FOUND)
-            return false;
-    } else {
-        if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY))
-            return false;
-        existing.emplace(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!existing->valid() || ::GetFileType(existing->get()) != FILE_TYPE_DISK)
-            return false;
-    }
-
-    AtomicFile replacement(path);
+    AtomicFile replacement(path, durability);
     if (replacement.open()) {
-        // The replacement needs the file to be open nowhere, ours included.
-        existing.reset();
         replacement.write(bytes);
-        return replacement.commit();
+        if (replacement.commit()) {
+            forgetRecoveryCopy(replacement.destination());
+            return true;
+        }
     }
-    if (existing && replacement.error() == ERROR_ACCESS_DENIED)
-        return writeInPlace(*existing, bytes);
-    return false;
+    // ReplaceFileW keeps hard links, so only a folder that refuses the
+    // temporary file or the replacement sends an existing file in place.
+    if (replacement.m_existingLinks == 0 || !replacement.m_refusedByFolder)
+        return false;
+    replacement.dropTemporary();
+    Handle existing(::CreateFileW(systemPath(replacement.destination()).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!existing.valid() || ::GetFileType(existing.get()) != FILE_TYPE_DISK)
+        return false;
+    return writeInPlace(existing.get(), replacement.destination(), bytes);
 }
+
+bool createEmptyFile(const std::filesystem::path &path)
+{
+    if (path.empty())
+        return false;
+    Handle file(::CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && file.close();
+}
+
+int copyToNewFile(const std::filesystem::path &from, const std::filesystem::path &to)
+{
+    const std::wstring target = systemPath(to);
+    if (!::CopyFileW(systemPath(from).c_str(), target.c_str(), TRUE))
+        return static_cast<int>(::GetLastError());
+    Handle copy(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+    if (copy.valid() && ::FlushFileBuffers(copy.get()) && copy.close())
+        return 0;
+    const int error = static_cast<int>(::GetLastError());
+    copy.close();
+    ::DeleteFileW(target.c_str());
+    return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+std::filesystem::path recoveryFolder()
+{
+    std::wstring folder(MAX_PATH, L'\0');
+    DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), static_cast<DWORD>(folder.size()));
+    if (length >= folder.size()) {
+        folder.resize(length);
+        length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), static_cast<DWORD>(folder.size()));
+    }
+    if (length == 0 || length >= folder.size())
+        return {};
+    folder.resize(length);
+    const std::filesystem::path base(folder);
+    if (!base.is_absolute())
+        return {};
+    return base / L"yunque";
+}
+
+namespace detail {
+
+std::filesystem::path recoveryTarget(const std::filesystem::path &path)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute;
+}
+
+} // namespace detail
 
 bool AtomicFile::fail(int error)
 {
     if (m_error == 0)
         m_error = error != 0 ? error : ERROR_GEN_FAILURE;
     return false;
+}
+
+bool AtomicFile::checkDestination()
+{
+    const std::wstring name = systemPath(m_destination);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || fail(static_cast<int>(error));
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return fail(static_cast<int>(directoryNotSupportedError));
+    if (attributes & FILE_ATTRIBUTE_DEVICE)
+        return fail(ERROR_INVALID_FUNCTION);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return fail(readOnlyFileError);
+    // Opened for writing and shared with no one: the check that it is a
+    // writable file nobody else has open. Closed again at once, as the
+    // replacement needs the file to be open nowhere.
+    Handle existing(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!existing.valid())
+        return fail(static_cast<int>(::GetLastError()));
+    if (::GetFileType(existing.get()) != FILE_TYPE_DISK)
+        return fail(ERROR_INVALID_FUNCTION);
+    m_existingLinks = 1;
+    return true;
 }
 
 bool AtomicFile::open()
@@ -252,15 +530,15 @@ bool AtomicFile::open()
     const std::wstring name = m_destination.filename().native();
     if (name.empty())
         return fail(ERROR_INVALID_NAME);
+    if (!checkDestination())
+        return false;
 
-    // "." + name + ".XXXXXX" must itself be a valid name: a destination name
-    // near the length limit lends only its beginning, never half a
-    // surrogate pair, to the temporary one.
-    constexpr std::size_t nameMax = 255;
-    constexpr std::size_t decoration = std::char_traits<wchar_t>::length(L"..XXXXXX");
-    std::wstring stem = name.substr(0, nameMax - decoration);
-    if (stem.size() < name.size() && !stem.empty() && stem.back() >= 0xD800 && stem.back() <= 0xDBFF)
-        stem.pop_back();
+    const std::wstring stem = temporaryStem(name);
+    removeStaleTemporaries(m_destination.parent_path(), stem);
+    if (detail::fileFaults != nullptr && detail::fileFaults->temporaryError != 0) {
+        m_refusedByFolder = true;
+        return fail(detail::fileFaults->temporaryError);
+    }
 
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path temporary =
@@ -275,15 +553,17 @@ bool AtomicFile::open()
             return true;
         }
         const DWORD error = ::GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            m_refusedByFolder = error == ERROR_ACCESS_DENIED;
             return fail(static_cast<int>(error));
+        }
     }
     return fail(ERROR_FILE_EXISTS);
 }
 
 bool AtomicFile::writeAll(const char *data, std::size_t size)
 {
-    if (!writeFully(reinterpret_cast<HANDLE>(m_handle), data, size))
+    if (!writeNewContent(reinterpret_cast<HANDLE>(m_handle), data, size))
         return fail(static_cast<int>(::GetLastError()));
     return true;
 }
@@ -303,8 +583,17 @@ bool AtomicFile::commit()
     }
     if (m_error == 0)
         flush();
+    if (m_error == 0 && m_durability == Durability::systemCrash
+        && !::FlushFileBuffers(reinterpret_cast<HANDLE>(m_handle)))
+        fail(static_cast<int>(::GetLastError()));
+    if (m_error == 0)
+        detail::reachStep(detail::FileStep::temporaryWritten);
     if (!::CloseHandle(reinterpret_cast<HANDLE>(std::exchange(m_handle, noHandle))))
         fail(static_cast<int>(::GetLastError()));
+    if (m_error == 0 && detail::fileFaults != nullptr && detail::fileFaults->renameError != 0) {
+        m_refusedByFolder = true;
+        fail(detail::fileFaults->renameError);
+    }
     if (m_error == 0) {
         const std::wstring target = systemPath(m_destination);
         const std::wstring temporary = systemPath(m_temporary);
@@ -317,8 +606,10 @@ bool AtomicFile::commit()
                                       nullptr, nullptr);
             const DWORD error = ::GetLastError();
             // Gone in the meantime: moved into place below like a new file.
-            if (!replaced && error != ERROR_FILE_NOT_FOUND)
+            if (!replaced && error != ERROR_FILE_NOT_FOUND) {
+                m_refusedByFolder = error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
                 fail(static_cast<int>(error));
+            }
             // Not every implementation carries the attributes over; the ones
             // a user sets are put back (the read-only one never got here).
             constexpr DWORD userAttributes =
@@ -334,14 +625,14 @@ bool AtomicFile::commit()
             fail(static_cast<int>(::GetLastError()));
     }
     if (m_error != 0) {
-        discard();
+        dropTemporary();
         return false;
     }
     m_temporary.clear();
     return true;
 }
 
-void AtomicFile::discard()
+void AtomicFile::dropTemporary()
 {
     closeTemporary();
     if (!m_temporary.empty()) {
@@ -349,6 +640,18 @@ void AtomicFile::discard()
         m_temporary.clear();
     }
     m_buffer.clear();
+}
+
+void AtomicFile::closeExisting()
+{
+    // The existing file is not kept open on Windows (see checkDestination).
+    m_existing = noHandle;
+}
+
+void AtomicFile::discard()
+{
+    dropTemporary();
+    closeExisting();
 }
 
 } // namespace yunque

@@ -148,8 +148,10 @@ void XlsSheet::writeRecords()
 bool XlsSheet::saveGrid(const std::filesystem::path &fileName)
 {
     m_lastSaveError.clear();
-    // An empty name fails to open like a missing file.
-    AtomicFile file(fileName);
+    // An empty name fails to open like a missing file. A finished export is
+    // on the disk when the save returns: it costs little next to building
+    // the sheet, and the user may take the file away at once.
+    AtomicFile file(fileName, Durability::systemCrash);
     if (!file.open()) {
         m_lastSaveError = file.errorText();
         return false;

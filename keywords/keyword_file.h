@@ -18,12 +18,18 @@ std::filesystem::path keywordFilePath(const std::filesystem::path &folder);
 std::filesystem::path keywordFilePath();
 
 // Fills the box from the keyword file: the file's bytes up to the first NUL,
-// or the empty text when it cannot be read. The box raises text-changed
-// during setText, and the saveKeywordFile bound to it then writes the text
-// back, but only when that gives back exactly the bytes the file held (or the
-// file was missing, which creates it empty): a file that was cut at a NUL,
-// could not be read, or whose bytes the box could not hold unchanged is left
-// as it is.
+// or the empty text when it cannot be read. An in-place write of the file
+// that a kill cut short is undone first (recoverInterruptedWrite). The box
+// raises text-changed during setText, and the saveKeywordFile bound to it
+// then only creates the file, empty, when it was missing: a file that exists
+// is left exactly as it is (same inode, same time stamps).
+//
+// A load that did not show the file's exact bytes (cut at a NUL, unreadable,
+// 2 GiB or more, locked by a writer, bytes the box could not hold unchanged)
+// is remembered: before the first save replaces that file, its bytes are
+// copied beside it to "评论关键词 (原文件 <date> <time>).txt" (never over an
+// existing file). A file that cannot be copied (unreadable, in use) is then
+// left alone by that save and the next ones, until a copy can be made.
 void loadKeywordFile(TextBox &box);
 
 // Writes the box's whole text to the keyword file. Failures are silent.

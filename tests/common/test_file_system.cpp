@@ -1,5 +1,6 @@
 #include "common/file_system.h"
 
+#include "support/file_faults.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -54,14 +55,52 @@ TEST_F(AtomicFileTest, FailureLeavesNothingAndTellsWhy)
     AtomicFile empty("");
     EXPECT_FALSE(empty.open());
 
-    // A folder in the file's place: the rename fails, the folder stays.
+    // A folder in the file's place is refused, and stays.
     fs::create_directory(folder / "taken");
     AtomicFile onFolder(folder / "taken");
-    ASSERT_TRUE(onFolder.open());
-    onFolder.write("data");
+    EXPECT_FALSE(onFolder.open());
+    EXPECT_EQ(onFolder.errorText(), "这是一个文件夹");
     EXPECT_FALSE(onFolder.commit());
-    EXPECT_NE(onFolder.error(), 0);
     EXPECT_TRUE(fs::is_directory(folder / "taken"));
+    EXPECT_EQ(entries(), 1U);
+}
+
+// The reasons a user meets most are told in Chinese, whatever the locale.
+TEST_F(AtomicFileTest, CommonReasonsAreToldInChinese)
+{
+    AtomicFile missingFolder(folder / "no such folder" / "out.xls");
+    EXPECT_FALSE(missingFolder.open());
+    EXPECT_EQ(missingFolder.errorText(), "文件夹不存在");
+
+    const fs::path readOnly = folder / "read-only.xls";
+    put(readOnly, "old");
+    fs::permissions(readOnly, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    AtomicFile overReadOnly(readOnly);
+    EXPECT_FALSE(overReadOnly.open());
+    EXPECT_EQ(overReadOnly.errorText(), "文件是只读的");
+    EXPECT_EQ(read(readOnly), "old");
+
+    test::ScopedFileFaults faults;
+    faults.faults.bytesUntilFull = 10;
+    AtomicFile full(folder / "full.xls");
+    ASSERT_TRUE(full.open());
+    full.write(std::string(AtomicFile::bufferSize, 'x'));
+    EXPECT_FALSE(full.commit());
+    EXPECT_EQ(full.errorText(), "磁盘空间不足");
+    EXPECT_EQ(entries(), 1U);
+}
+
+// Whatever the Durability, the file ends up the same.
+TEST_F(AtomicFileTest, DurableCommitGivesTheSameFile)
+{
+    const fs::path path = folder / "durable.xls";
+    put(path, "old");
+    AtomicFile file(path, Durability::systemCrash);
+    ASSERT_TRUE(file.open());
+    file.write("new");
+    ASSERT_TRUE(file.commit());
+    EXPECT_EQ(read(path), "new");
     EXPECT_EQ(entries(), 1U);
 }
 
@@ -147,6 +186,97 @@ TEST(WholeFile, WriteReportsWhetherTheFileHoldsTheBytes)
     EXPECT_FALSE(writeWholeFile(folder.path(), "x"));
     EXPECT_FALSE(writeWholeFile(folder / "none" / "below", "x"));
     EXPECT_EQ(folder.names(), std::vector<std::string>{"关键词.txt"});
+}
+
+TEST(WholeFile, CreateAndCopyNeverReplaceAFile)
+{
+    TempFolder folder;
+    const fs::path path = folder / "关键词.txt";
+    EXPECT_TRUE(createEmptyFile(path));
+    EXPECT_EQ(test::fileBytes(path), "");
+    test::writeBytes(path, "kw");
+    EXPECT_FALSE(createEmptyFile(path));
+    EXPECT_EQ(test::fileBytes(path), "kw");
+
+    const fs::path copy = folder / "副本.txt";
+    EXPECT_EQ(copyToNewFile(path, copy), 0);
+    EXPECT_EQ(test::fileBytes(copy), "kw");
+    test::writeBytes(path, "changed");
+    EXPECT_NE(copyToNewFile(path, copy), 0);
+    EXPECT_EQ(test::fileBytes(copy), "kw");
+    EXPECT_NE(copyToNewFile(folder / "none", folder / "none copy"), 0);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"关键词.txt", "副本.txt"}));
+}
+
+// An in-place write (here: the folder refuses the temporary file) reserves
+// its space first and keeps a recovery copy until it is done, so a full disk
+// or a write stopped part-way leaves the previous content whole.
+TEST(InPlaceWrite, FailuresLeaveThePreviousContentWhole)
+{
+    TempFolder folder;
+    test::ScopedRecoveryFolder recovery;
+    const fs::path path = folder / "关键词.txt";
+    const std::string old(100000, 'o');
+    const std::string longer(300000, 'n');
+    struct Case {
+        const char *what;
+        bool reserveFails;
+        std::uint64_t bytesUntilFull;
+    };
+    for (const Case &c : {Case{"no space to reserve", true, UINT64_MAX}, Case{"write stopped part-way", false, 5000},
+                          Case{"write stopped at once", false, 0}}) {
+        SCOPED_TRACE(c.what);
+        test::writeBytes(path, old);
+        test::ScopedFileFaults faults;
+        faults.faults.temporaryError = test::folderRefusal;
+        if (c.reserveFails)
+            faults.faults.reserveError = test::diskFull;
+        faults.faults.bytesUntilFull = c.bytesUntilFull;
+        EXPECT_FALSE(writeWholeFile(path, longer));
+        EXPECT_EQ(test::fileBytes(path), old);
+        EXPECT_EQ(recovery.copies(), 0u);
+    }
+
+    test::ScopedFileFaults faults;
+    faults.faults.temporaryError = test::folderRefusal;
+    EXPECT_TRUE(writeWholeFile(path, longer));
+    EXPECT_EQ(test::fileBytes(path), longer);
+    EXPECT_TRUE(writeWholeFile(path, "short"));
+    EXPECT_EQ(test::fileBytes(path), "short");
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"关键词.txt"});
+    EXPECT_EQ(recovery.copies(), 0u);
+}
+
+// A leftover recovery copy (a write cut short) is finished at the next
+// start: a file that is not the new content gets the previous one back; a
+// file that is the new content keeps it; the copy goes either way.
+TEST(InPlaceWrite, LeftoverCopyIsFinishedAtTheNextStart)
+{
+    TempFolder folder;
+    test::ScopedRecoveryFolder recovery;
+    const fs::path path = folder / "关键词.txt";
+    const fs::path copy = detail::recoveryCopyPath(recovery.folder(), detail::recoveryTarget(path));
+    fs::create_directories(recovery.folder());
+    const std::string header = detail::recoveryHeader(detail::recoveryTarget(path), "new text");
+
+    test::writeBytes(copy, header + "old text");
+    test::writeBytes(path, "new tex" "old text");
+    EXPECT_TRUE(recoverInterruptedWrite(path));
+    EXPECT_EQ(test::fileBytes(path), "old text");
+    EXPECT_EQ(recovery.copies(), 0u);
+
+    test::writeBytes(copy, header + "old text");
+    test::writeBytes(path, "new text");
+    EXPECT_FALSE(recoverInterruptedWrite(path));
+    EXPECT_EQ(test::fileBytes(path), "new text");
+    EXPECT_EQ(recovery.copies(), 0u);
+
+    // Nothing to do, and a copy that is not ours is left alone.
+    EXPECT_FALSE(recoverInterruptedWrite(path));
+    test::writeBytes(copy, "something else");
+    EXPECT_FALSE(recoverInterruptedWrite(path));
+    EXPECT_EQ(test::fileBytes(path), "new text");
+    EXPECT_EQ(recovery.copies(), 1u);
 }
 
 TEST(Paths, Utf8NamesRoundTrip)

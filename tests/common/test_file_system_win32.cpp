@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace yunque {
@@ -93,12 +94,10 @@ TEST(WindowsFiles, ReadOnlyAttributeMeansReadOnly)
     EXPECT_FALSE(writeWholeFile(path, "x"));
     EXPECT_EQ(fileBytes(path), "kw");
 
-    // An export over it fails too, and leaves no temporary file.
+    // An export over it is refused too, and leaves no temporary file.
     AtomicFile file(path);
-    ASSERT_TRUE(file.open());
-    file.write("x");
-    EXPECT_FALSE(file.commit());
-    EXPECT_NE(file.error(), 0);
+    EXPECT_FALSE(file.open());
+    EXPECT_EQ(file.error(), ERROR_FILE_READ_ONLY);
     EXPECT_EQ(fileBytes(path), "kw");
     EXPECT_EQ(folder.names(), std::vector<std::string>{"f"});
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -164,6 +163,35 @@ TEST(WindowsFiles, PathsBeyondMaxPathWork)
     EXPECT_EQ(readWholeFile(path).bytes, "long");
     EXPECT_TRUE(writeWholeFile(path, "longer"));
     EXPECT_EQ(readWholeFile(path).bytes, "longer");
+}
+
+// Temporary files a killed writer left behind go at the next save of that
+// file; a live writer's (open, shared with no one) and other names stay.
+TEST(WindowsFiles, StaleTemporariesGoAtTheNextSave)
+{
+    TempFolder folder;
+    const fs::path path = folder / "out.xls";
+    for (const char *name : {".out.xls.stale1", ".out.xls.live01", ".out.xls.abc", ".other.xls.abcdef"})
+        writeBytes(folder / name, "x");
+    OpenElsewhere live(folder / ".out.xls.live01", GENERIC_WRITE, 0);
+    ASSERT_TRUE(live.opened());
+    EXPECT_TRUE(writeWholeFile(path, "data"));
+    live.release();
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{".other.xls.abcdef", ".out.xls.abc", ".out.xls.live01", "out.xls"}));
+}
+
+TEST(WindowsFiles, CommonErrorsInChineseTheRestAsTheSystemSays)
+{
+    const std::vector<std::pair<int, std::string>> cases = {
+        {ERROR_ACCESS_DENIED, "没有权限"},         {ERROR_FILE_READ_ONLY, "文件是只读的"},
+        {ERROR_WRITE_PROTECT, "文件系统是只读的"}, {ERROR_DISK_FULL, "磁盘空间不足"},
+        {1295, "超出了磁盘配额"},                  {ERROR_PATH_NOT_FOUND, "文件夹不存在"},
+        {ERROR_FILENAME_EXCED_RANGE, "文件名太长"}, {ERROR_SHARING_VIOLATION, "文件正被其他程序使用"},
+        {ERROR_IO_DEVICE, "输入/输出错误"},        {ERROR_NOT_SAME_DEVICE, systemErrorText(ERROR_NOT_SAME_DEVICE)},
+    };
+    for (const auto &[error, reason] : cases)
+        EXPECT_EQ(failureReason(error), reason) << error;
 }
 
 TEST(WindowsFiles, ErrorsCarryTheSystemsMessage)

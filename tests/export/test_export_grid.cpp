@@ -218,6 +218,22 @@ TEST_F(ExportGridTest, FailedSaveIsReportedWithTheSystemsReason)
     EXPECT_TRUE(test::folderListing(folder()).empty());
 }
 
+// An existing file without write permission is refused like the keyword
+// file, with the warning, and stays as it was.
+TEST_F(ExportGridTest, ReadOnlyFileIsRefusedWithTheWarningAndKept)
+{
+    const fs::path path = pathOf("read-only.xls");
+    test::writeFile(path, "old");
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    dialog.answers = {path};
+    exportGrid(list, dialog);
+    ASSERT_EQ(dialog.failures.size(), 1u);
+    EXPECT_EQ(dialog.failures[0], utf8FromPath(path) + ": 文件是只读的");
+    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(test::folderListing(folder()), (std::vector<std::string>{"read-only.xls"}));
+}
+
 TEST_F(ExportGridTest, WindowClosedDuringTheSave)
 {
     // The save needs neither widget: it runs to its end and commits, or fails

@@ -2,6 +2,7 @@
 // cut short by a file size limit, permission bits and symbolic links.
 #include "export/xls_sheet.h"
 #include "save_test.h"
+#include "support/unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,41 @@ TEST_F(SaveTest, FailedWriteLeavesTheOldFileAsItWas)
     EXPECT_EQ(sheet.lastSaveError(), std::strerror(EFBIG));
     EXPECT_TRUE(sameBytes(readFile(path), old));
     EXPECT_EQ(test::folderListing(folder()), (std::vector<std::string>{"kept.xls"})) << "temporary file removed";
+}
+
+// Files the keyword writer refuses, an export refuses too: one without
+// write permission (even for root) and another user's file in a folder we
+// may write; the reason is told in Chinese and the file stays as it was.
+TEST_F(SaveTest, ProtectedFilesAreRefusedAndKept)
+{
+    const fs::path readOnly = pathOf("read-only.xls");
+    writeFile(readOnly, "old");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    XlsSheet sheet;
+    load(sheet, small);
+    EXPECT_FALSE(sheet.saveAs(readOnly));
+    EXPECT_EQ(sheet.lastSaveError(), "文件是只读的");
+    EXPECT_EQ(readFile(readOnly), "old");
+    struct stat info {};
+    ASSERT_EQ(::stat(readOnly.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+
+    const fs::path others = pathOf("others.xls");
+    writeFile(others, "theirs");
+    ASSERT_EQ(::chmod(others.c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(folder().c_str(), 0777), 0);
+    const int result = test::runUnprivileged([&] {
+        XlsSheet mine;
+        load(mine, small);
+        return !mine.saveAs(others) && mine.lastSaveError() == "没有权限" ? 0 : 1;
+    });
+    if (result == test::cannotDropPrivileges)
+        GTEST_SKIP() << "cannot switch to user nobody";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(readFile(others), "theirs");
+    ASSERT_EQ(::stat(others.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_EQ(test::folderListing(folder()), (std::vector<std::string>{"others.xls", "read-only.xls"}));
 }
 
 TEST_F(SaveTest, KeepsPermissionsAndSymbolicLinks)
