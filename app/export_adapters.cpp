@@ -109,15 +109,16 @@ std::filesystem::path ComponentSaveDialog::fileName() const
     return toFileSystem(m_dialog->fileName());
 }
 
-void ComponentSaveDialog::reportWriteFailure(const std::filesystem::path &path, const std::string &reason)
+void showWriteFailure(MainWindow &window, const std::filesystem::path &path, const std::string &reason)
 {
-    if (!available())
+    const QPointer<MainWindow> guard(&window);
+    if (!windowOpen(guard))
         return;
     const QString text =
         toQString(writeFailureMessage.text) + fromFileSystem(path) + u'\n' + QString::fromStdString(reason);
     // On the heap: closing the window while the box is open destroys it.
     const QPointer<QMessageBox> box =
-        new QMessageBox(QMessageBox::Warning, toQString(writeFailureMessage.title), text, QMessageBox::Ok, m_window);
+        new QMessageBox(QMessageBox::Warning, toQString(writeFailureMessage.title), text, QMessageBox::Ok, &window);
     box->setWindowModality(Qt::WindowModal);
     box->exec();
     delete box.data();

@@ -47,13 +47,15 @@ public:
     void setDefaultExtension(const GbkText &extension) override;
     bool show() override;
     std::filesystem::path fileName() const override;
-    // A warning box on the window, titled 导出表格: 无法写入文件： and the
-    // path, the reason on the next line. Nothing once the window is gone.
-    void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) override;
 
 private:
     QPointer<MainWindow> m_window;
     QPointer<FileDialogComponent> m_dialog;
 };
+
+// Tells the user that an export could not write its file: a warning box on
+// the window, titled 导出表格, with 无法写入文件：, the path and, on the next
+// line, the reason. Nothing once the window has started to close.
+void showWriteFailure(MainWindow &window, const std::filesystem::path &path, const std::string &reason);
 
 } // namespace yunque

@@ -14,7 +14,9 @@ void bindExport(MainWindow &window)
     QObject::connect(window.按钮3, &QPushButton::clicked, &window, [&window] {
         TableListView listView(window, *window.超级列表框1);
         ComponentSaveDialog saveDialog(window, *window.通用对话框1);
-        exportGrid(listView, saveDialog);
+        const ExportOutcome outcome = exportGrid(listView, saveDialog);
+        if (outcome.result == ExportOutcome::Result::Failed)
+            showWriteFailure(window, outcome.path, outcome.reason);
     });
 }
 

@@ -59,10 +59,11 @@ GbkText exportFilter()
     return joinTexts({encodeGbk(exportFileFilter.description), "|", encodeGbk(exportFileFilter.pattern)});
 }
 
-void exportGrid(ListView &listView, SaveDialog &saveDialog)
+ExportOutcome exportGrid(ListView &listView, SaveDialog &saveDialog)
 {
+    using Result = ExportOutcome::Result;
     if (!listView.available() || !saveDialog.available())
-        return;
+        return {};
     beginLongOperation();
 
     const SheetOwner sheet;
@@ -82,7 +83,7 @@ void exportGrid(ListView &listView, SaveDialog &saveDialog)
         const auto sheetColumn = static_cast<std::int32_t>(column);
         sheet->setCell(1, sheetColumn, listView.columnTitle(sheetColumn - 1));
         if (!viewsRemainAfterEvents(listView, saveDialog))
-            return;
+            return {};
     }
 
     const std::int64_t items = listView.itemCount();
@@ -94,17 +95,20 @@ void exportGrid(ListView &listView, SaveDialog &saveDialog)
             const auto sheetColumn = static_cast<std::int32_t>(column);
             sheet->setCell(sheetRow, sheetColumn, listView.cellText(itemIndex, sheetColumn - 1));
             if (!viewsRemainAfterEvents(listView, saveDialog))
-                return;
+                return {};
         }
     }
 
     const bool accepted = saveDialog.show();
     // The window may have gone while the dialog was open.
-    if (!accepted || !saveDialog.available())
-        return;
+    if (!saveDialog.available())
+        return {};
+    if (!accepted)
+        return {Result::Cancelled, {}, {}};
     const std::filesystem::path path = saveDialog.fileName();
-    if (!sheet->saveAs(path) && saveDialog.available())
-        saveDialog.reportWriteFailure(path, sheet->lastSaveError());
+    if (!sheet->saveAs(path))
+        return {Result::Failed, path, sheet->lastSaveError()};
+    return {Result::Saved, path, {}};
 }
 
 } // namespace yunque

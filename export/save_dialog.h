@@ -30,10 +30,6 @@ public:
 
     // After show() returned true: the full path that was accepted.
     virtual std::filesystem::path fileName() const = 0;
-
-    // Tells the user that the file could not be written; reason is the
-    // system's description of the failure, in UTF-8.
-    virtual void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) = 0;
 };
 
 } // namespace yunque

@@ -96,7 +96,9 @@ void MainWindow::exportResults()
     // object, and the adapters then report it unavailable.
     WindowListView listView(*this, 超级列表框1);
     ComponentSaveDialog saveDialog(*this, 通用对话框1);
-    exportGrid(listView, saveDialog);
+    const ExportOutcome outcome = exportGrid(listView, saveDialog);
+    if (outcome.result == ExportOutcome::Result::Failed)
+        showWriteFailure(*this, outcome.path, outcome.reason);
 }
 
 } // namespace yunque

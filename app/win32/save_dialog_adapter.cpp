@@ -52,13 +52,13 @@ std::filesystem::path ComponentSaveDialog::fileName() const
     return m_dialog.fileName();
 }
 
-void ComponentSaveDialog::reportWriteFailure(const std::filesystem::path &path, const std::string &reason)
+void showWriteFailure(const ConventionalWindow &window, const std::filesystem::path &path, const std::string &reason)
 {
-    if (!available())
+    if (!window.isOpen())
         return;
     const std::wstring text = writeFailureText(path, reason);
     const std::wstring title = wideText(writeFailureMessage.title);
-    MessageBoxW(m_window.handle(), text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
+    MessageBoxW(window.handle(), text.c_str(), title.c_str(), MB_OK | MB_ICONWARNING);
 }
 
 std::wstring writeFailureText(const std::filesystem::path &path, const std::string &reason)

@@ -24,14 +24,16 @@ public:
     void setDefaultExtension(const GbkText &extension) override;
     bool show() override;
     std::filesystem::path fileName() const override;
-    // A warning box on the window, titled 导出表格: 无法写入文件： and the
-    // path, the reason on the next line.
-    void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) override;
 
 private:
     const ConventionalWindow &m_window;
     FileDialogComponent &m_dialog;
 };
+
+// Tells the user that an export could not write its file: a warning box on
+// the window, titled 导出表格, with 无法写入文件：, the path and, on the next
+// line, the reason. Nothing once the window has started to close.
+void showWriteFailure(const ConventionalWindow &window, const std::filesystem::path &path, const std::string &reason);
 
 // The text of the write-failure warning: the message's start, the path, a
 // line break and the system's reason (UTF-8).

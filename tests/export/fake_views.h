@@ -113,18 +113,12 @@ public:
         touch("fileName");
         return accepted;
     }
-    void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) override
-    {
-        touch("reportWriteFailure");
-        failures.push_back(utf8FromPath(path) + ": " + reason);
-    }
 
     std::deque<std::filesystem::path> answers;
     std::filesystem::path accepted;
     GbkText filter;
     std::filesystem::path initialFolder;
     GbkText defaultExtension;
-    std::vector<std::string> failures;
     int shows = 0;
 
 };

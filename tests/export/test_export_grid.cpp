@@ -20,6 +20,7 @@ namespace yunque {
 namespace {
 
 namespace fs = std::filesystem;
+using Result = ExportOutcome::Result;
 using test::bytes;
 using test::CallLog;
 using test::expectedStream;
@@ -41,7 +42,9 @@ protected:
 TEST_F(ExportGridTest, MainWindowListGivesTheHeaderOnlyFile)
 {
     dialog.answers = {pathOf("header.xls")};
-    exportGrid(list, dialog);
+    const ExportOutcome outcome = exportGrid(list, dialog);
+    EXPECT_EQ(outcome.result, Result::Saved);
+    EXPECT_EQ(outcome.path, pathOf("header.xls"));
 
     const std::string expected = bytes({
         0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -61,7 +64,6 @@ TEST_F(ExportGridTest, MainWindowListGivesTheHeaderOnlyFile)
                                     's', 0xA3, 0xA9, '|', '*', '.', 'x', 'l', 's'}));
     EXPECT_EQ(dialog.initialFolder, runDirectory());
     EXPECT_EQ(dialog.defaultExtension, "xls");
-    EXPECT_TRUE(dialog.failures.empty());
 }
 
 TEST_F(ExportGridTest, CopiesTitlesThenItemsInOrderYieldingAfterEveryCell)
@@ -100,10 +102,9 @@ TEST_F(ExportGridTest, ListWithoutColumnsGivesRowsWithoutCells)
 TEST_F(ExportGridTest, CancelWritesNothing)
 {
     dialog.answers = {""};
-    exportGrid(list, dialog);
+    EXPECT_EQ(exportGrid(list, dialog).result, Result::Cancelled);
     EXPECT_EQ(log.back(), "show");
     EXPECT_TRUE(test::folderListing(folder()).empty());
-    EXPECT_TRUE(dialog.failures.empty());
 }
 
 TEST_F(ExportGridTest, ExportStartedDuringTheCopyRunsWholeInsideIt)
@@ -181,7 +182,7 @@ TEST_F(ExportGridTest, WindowClosedDuringTheCopyEndsTheExport)
                     dialog.present = !c.dialogGoes;
                 }
             });
-            exportGrid(list, dialog);
+            EXPECT_EQ(exportGrid(list, dialog).result, Result::Abandoned);
         }
         EXPECT_EQ(dialog.shows, 0);
         EXPECT_EQ(eventsLogged(), c.closeAtEvent);
@@ -192,13 +193,6 @@ TEST_F(ExportGridTest, WindowClosedDuringTheCopyEndsTheExport)
         EXPECT_FALSE(dialog.usedWhileGone);
         EXPECT_TRUE(test::folderListing(folder()).empty());
     }
-}
-
-// A failure report names the path and gives a reason after it.
-bool reportsFailureOf(const std::string &report, const fs::path &path)
-{
-    const std::string prefix = utf8FromPath(path) + ": ";
-    return report.size() > prefix.size() && report.compare(0, prefix.size(), prefix) == 0;
 }
 
 // Removes the folder with everything in it, where the system allows that.
@@ -212,9 +206,10 @@ TEST_F(ExportGridTest, FailedSaveIsReportedWithTheSystemsReason)
 {
     const fs::path missing = pathOf("missing/out.xls");
     dialog.answers = {missing};
-    exportGrid(list, dialog);
-    ASSERT_EQ(dialog.failures.size(), 1u);
-    EXPECT_TRUE(reportsFailureOf(dialog.failures[0], missing)) << dialog.failures[0];
+    const ExportOutcome outcome = exportGrid(list, dialog);
+    EXPECT_EQ(outcome.result, Result::Failed);
+    EXPECT_EQ(outcome.path, missing);
+    EXPECT_NE(outcome.reason, "");
     EXPECT_TRUE(test::folderListing(folder()).empty());
 }
 
@@ -227,9 +222,9 @@ TEST_F(ExportGridTest, ReadOnlyFileIsRefusedWithTheWarningAndKept)
     fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     dialog.answers = {path};
-    exportGrid(list, dialog);
-    ASSERT_EQ(dialog.failures.size(), 1u);
-    EXPECT_EQ(dialog.failures[0], utf8FromPath(path) + ": 文件是只读的");
+    const ExportOutcome outcome = exportGrid(list, dialog);
+    EXPECT_EQ(outcome.result, Result::Failed);
+    EXPECT_EQ(outcome.reason, "文件是只读的");
     EXPECT_EQ(readFile(path), "old");
     EXPECT_EQ(test::folderListing(folder()), (std::vector<std::string>{"read-only.xls"}));
 }
@@ -237,7 +232,8 @@ TEST_F(ExportGridTest, ReadOnlyFileIsRefusedWithTheWarningAndKept)
 TEST_F(ExportGridTest, WindowClosedDuringTheSave)
 {
     // The save needs neither widget: it runs to its end and commits, or fails
-    // cleanly; a gone dialog is not asked to report anything.
+    // cleanly; its outcome tells which (showing it is the caller's, who
+    // knows the window is gone).
     struct Case {
         const char *what;
         bool folderRemoved;
@@ -251,7 +247,7 @@ TEST_F(ExportGridTest, WindowClosedDuringTheSave)
         list.items = {{"1", "n1", "a1", "u1", "c1"}};
         dialog.answers = {path};
         dialog.shows = 0;
-        dialog.failures.clear();
+        ExportOutcome outcome;
         {
             test::ScopedEventsHook hook([&] {
                 if (dialog.shows == 1 && dialog.present) {
@@ -260,14 +256,14 @@ TEST_F(ExportGridTest, WindowClosedDuringTheSave)
                         removeFolderIfAllowed(sub);
                 }
             });
-            exportGrid(list, dialog);
+            outcome = exportGrid(list, dialog);
         }
         EXPECT_FALSE(list.usedWhileGone);
         EXPECT_FALSE(dialog.usedWhileGone);
-        EXPECT_TRUE(dialog.failures.empty());
         if (c.folderRemoved && !fs::exists(sub)) {
-            // Nothing to check beyond the silence above.
+            EXPECT_EQ(outcome.result, Result::Failed);
         } else {
+            EXPECT_EQ(outcome.result, Result::Saved);
             EXPECT_TRUE(sameBytes(readFile(path), expectedStream({mainWindowTitles, list.items[0]})));
             EXPECT_EQ(test::folderListing(sub), (std::vector<std::string>{"out.xls"}));
         }
@@ -288,13 +284,14 @@ TEST_F(ExportGridTest, FolderRemovedDuringTheSaveIsReported)
         if (dialog.shows == 1 && fs::exists(sub))
             removeFolderIfAllowed(sub);
     });
-    exportGrid(list, dialog);
+    const ExportOutcome outcome = exportGrid(list, dialog);
+    EXPECT_EQ(outcome.path, path);
     if (fs::exists(sub)) {
-        EXPECT_TRUE(dialog.failures.empty());
+        EXPECT_EQ(outcome.result, Result::Saved);
         EXPECT_TRUE(sameBytes(readFile(path), expectedStream({mainWindowTitles})));
     } else {
-        ASSERT_EQ(dialog.failures.size(), 1u);
-        EXPECT_TRUE(reportsFailureOf(dialog.failures[0], path)) << dialog.failures[0];
+        EXPECT_EQ(outcome.result, Result::Failed);
+        EXPECT_NE(outcome.reason, "");
     }
 }
 

@@ -42,13 +42,6 @@ public:
     void setDefaultExtension(const yunque::GbkText &) override {}
     bool show() override { return true; }
     std::filesystem::path fileName() const override { return m_path; }
-    void reportWriteFailure(const std::filesystem::path &path, const std::string &reason) override
-    {
-        std::fprintf(stderr, "cannot write %s: %s\n", yunque::utf8FromPath(path).c_str(), reason.c_str());
-        failed = true;
-    }
-
-    bool failed = false;
 
 private:
     std::filesystem::path m_path;
@@ -64,6 +57,11 @@ int main(int argc, char **argv)
     }
     HeaderOnlyList list;
     AcceptingDialog dialog(argv[1]);
-    yunque::exportGrid(list, dialog);
-    return dialog.failed ? 1 : 0;
+    const yunque::ExportOutcome outcome = yunque::exportGrid(list, dialog);
+    if (outcome.result != yunque::ExportOutcome::Result::Saved) {
+        std::fprintf(stderr, "cannot write %s: %s\n", yunque::utf8FromPath(outcome.path).c_str(),
+                     outcome.reason.c_str());
+        return 1;
+    }
+    return 0;
 }
