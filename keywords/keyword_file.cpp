@@ -2,7 +2,6 @@
 
 #include "common/file_system.h"
 #include "common/gbk_text.h"
-#include "common/run_directory.h"
 
 #include <ctime>
 #include <set>
@@ -90,21 +89,6 @@ std::filesystem::path keywordFilePath(const std::filesystem::path &folder)
     if (folder.empty())
         return {};
     return folder / pathFromUtf8(keywordFileName);
-}
-
-std::filesystem::path keywordFilePath()
-{
-    return keywordFilePath(runDirectory());
-}
-
-void loadKeywordFile(TextBox &box)
-{
-    loadKeywordFile(box, runDirectory());
-}
-
-void saveKeywordFile(TextBox &box)
-{
-    saveKeywordFile(box, runDirectory());
 }
 
 void loadKeywordFile(TextBox &box, const std::filesystem::path &folder)

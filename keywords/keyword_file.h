@@ -10,14 +10,12 @@ namespace yunque {
 // The keyword file's name, in UTF-8.
 inline constexpr std::string_view keywordFileName = "评论关键词.txt";
 
-// The keyword file in folder. An empty folder (the program's folder is
-// unknown) gives an empty path: there is no keyword file then.
+// The keyword file in folder (the program's folder, runDirectory(), for the
+// program; the shell's window is given it). An empty folder (the program's
+// folder is unknown) gives an empty path: there is no keyword file then.
 std::filesystem::path keywordFilePath(const std::filesystem::path &folder);
 
-// The keyword file beside the program, built anew on every call.
-std::filesystem::path keywordFilePath();
-
-// Fills the box from the keyword file: the file's bytes up to the first NUL,
+// Fills the box from the keyword file in folder: the file's bytes up to the first NUL,
 // or the empty text when it cannot be read. An in-place write of the file
 // that a kill cut short is undone first (recoverInterruptedWrite). The box
 // raises text-changed during setText, and the saveKeywordFile bound to it
@@ -30,14 +28,11 @@ std::filesystem::path keywordFilePath();
 // copied beside it to "评论关键词 (原文件 <date> <time>).txt" (never over an
 // existing file). A file that cannot be copied (unreadable, in use) is then
 // left alone by that save and the next ones, until a copy can be made.
-void loadKeywordFile(TextBox &box);
-
-// Writes the box's whole text to the keyword file. Failures are silent.
-void saveKeywordFile(TextBox &box);
-
-// The same two, for the keyword file in another folder. With an empty
-// folder the box starts empty and nothing is read or written.
+// With an empty folder the box starts empty and nothing is read or written.
 void loadKeywordFile(TextBox &box, const std::filesystem::path &folder);
+
+// Writes the box's whole text to the keyword file in folder. Failures are
+// silent.
 void saveKeywordFile(TextBox &box, const std::filesystem::path &folder);
 
 } // namespace yunque

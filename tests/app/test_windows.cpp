@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "widget_test_support.h"
 #include "app/program.h"
+#include "common/run_directory.h"
 #include "keywords/keyword_file.h"
 
 #include <QHeaderView>
@@ -135,7 +136,7 @@ private slots:
     }
     // Every main window loads the keyword file beside this program; start
     // each test without one.
-    void init() { std::remove(keywordFilePath().c_str()); }
+    void init() { std::remove(keywordFilePath(runDirectory()).c_str()); }
     void cleanup()
     {
         for (QWidget *window : QApplication::topLevelWidgets())

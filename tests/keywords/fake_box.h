@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -17,8 +16,6 @@ namespace yunque::test {
 // file, and so does every edit by the user.
 class FakeBox : public TextBox {
 public:
-    // Saves the keyword file beside the program.
-    FakeBox() = default;
     // Saves the keyword file in folder.
     explicit FakeBox(std::filesystem::path folder)
         : m_folder(std::move(folder))
@@ -54,15 +51,9 @@ public:
     bool dropsByteFF = false;
 
 private:
-    void changed()
-    {
-        if (m_folder)
-            saveKeywordFile(*this, *m_folder);
-        else
-            saveKeywordFile(*this);
-    }
+    void changed() { saveKeywordFile(*this, m_folder); }
 
-    std::optional<std::filesystem::path> m_folder;
+    std::filesystem::path m_folder;
     GbkText m_text;
 };
 

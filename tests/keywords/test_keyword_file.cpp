@@ -1,6 +1,5 @@
 #include "keywords/keyword_file.h"
 
-#include "common/run_directory.h"
 #include "keyword_test_support.h"
 #include "support/file_faults.h"
 
@@ -41,7 +40,6 @@ TEST(KeywordFilePath, IsTheNameBesideTheProgram)
 {
     EXPECT_EQ(keywordFilePath("/opt/tool").native(), "/opt/tool/评论关键词.txt");
     EXPECT_EQ(keywordFilePath("/").native(), "/评论关键词.txt");
-    EXPECT_EQ(keywordFilePath(), runDirectory() / "评论关键词.txt");
 }
 
 // A program whose folder the system does not tell keeps no keyword file:
@@ -55,22 +53,6 @@ TEST(KeywordFilePath, UnknownFolderKeepsNoFile)
     box.type("k");
     EXPECT_EQ(box.text(), "k");
     EXPECT_FALSE(std::filesystem::exists("/评论关键词.txt"));
-}
-
-// The handlers without a folder work on the file beside the test program.
-TEST(KeywordFilePath, HandlersWithoutFolderUseTheRunDirectory)
-{
-    const std::filesystem::path path = keywordFilePath();
-    if (statOf(path).st_nlink != 0)
-        GTEST_SKIP() << path << " exists already; not touching it";
-    FakeBox box;
-    loadKeywordFile(box);
-    const auto created = fileBytes(path);
-    box.type("k");
-    const auto typed = fileBytes(path);
-    ::unlink(path.c_str());
-    EXPECT_EQ(created, ""s);
-    EXPECT_EQ(typed, "k"s);
 }
 
 // --- Loading: what the box shows and what becomes of the file --------------
