@@ -1,6 +1,8 @@
 #include "app/disclaimer_window.h"
 
+#include "app/controls.h"
 #include "app/main_window.h"
+#include "app/window_lifetime.h"
 
 #include <QLabel>
 #include <QPushButton>

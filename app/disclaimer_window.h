@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/window_conventions.h"
+#include "app/conventional_window.h"
 
 class QLabel;
 class QPushButton;

@@ -103,6 +103,15 @@ QStringList FileDialogComponent::toolkitFilters(const QString &filter)
 
 bool FileDialogComponent::show()
 {
+    if (!m_answers.empty()) {
+        const std::optional<QString> answer = std::move(m_answers.front());
+        m_answers.pop_front();
+        if (!answer)
+            return false;
+        m_fileName = *answer;
+        return true;
+    }
+
     const QPointer<FileDialogComponent> self(this);
     auto *owner = qobject_cast<QWidget *>(parent());
     const QPointer<QFileDialog> dialog = new ExistingFolderFileDialog(owner);

@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
+#include <optional>
+#include <utility>
+
 class QWidget;
 
 namespace yunque {
@@ -52,6 +56,14 @@ public:
     // result unless it holds a guard.
     bool show();
 
+    // For tests of what happens around the dialog rather than of the dialog:
+    // queues the answer of a later show(), which then takes it at once
+    // instead of showing a dialog. An answer is the full path to accept,
+    // kept by fileName() as an accepted dialog's is, or std::nullopt for a
+    // cancel. Answers are taken in the order they were queued; with none
+    // left, show() shows the dialog again.
+    void queueAnswer(std::optional<QString> acceptedPath) { m_answers.push_back(std::move(acceptedPath)); }
+
     // The toolkit's filter list for a filter text in the '|' form: one entry
     // "description (patterns)" per complete pair, patterns separated by
     // spaces, "*.*" as "*". Pairs without a pattern are dropped.
@@ -63,6 +75,7 @@ private:
     QString m_initialFolder;
     QString m_defaultExtension;
     QString m_fileName;
+    std::deque<std::optional<QString>> m_answers;
 };
 
 } // namespace yunque

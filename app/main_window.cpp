@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/controls.h"
 #include "app/file_dialog_component.h"
 #include "app/keyword_edit.h"
 
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QStyleOptionHeader>
 #include <QTableWidget>
+
+#include <utility>
 
 namespace yunque {
 namespace {
@@ -114,7 +117,7 @@ void setupResultList(QTableWidget &list)
 
 } // namespace
 
-MainWindow::MainWindow()
+MainWindow::MainWindow(std::filesystem::path keywordFolder)
     : ConventionalWindow(mainWindowDefinition)
     , 标签1(new QLabel(this))
     , 编辑框1(new QLineEdit(this))
@@ -124,6 +127,7 @@ MainWindow::MainWindow()
     , 编辑框2(new KeywordEdit(this))
     , 按钮3(new QPushButton(this))
     , 通用对话框1(new FileDialogComponent(this))
+    , m_keywordFolder(std::move(keywordFolder))
 {
     setupLabel(*标签1, definition标签1);
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/window_conventions.h"
+#include "app/conventional_window.h"
+#include "common/run_directory.h"
 
 #include <filesystem>
-#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -20,7 +20,11 @@ class KeywordEdit;
 class MainWindow : public ConventionalWindow {
     Q_OBJECT
 public:
-    MainWindow();
+    // The keyword box is tied to the keyword file in keywordFolder: the
+    // program's own folder, unless a test gives a folder of its own.
+    explicit MainWindow(std::filesystem::path keywordFolder = runDirectory());
+
+    const std::filesystem::path &keywordFolder() const { return m_keywordFolder; }
 
     // True from the moment the window starts to close: long-running commands
     // stop touching its controls then.
@@ -39,18 +43,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    const std::filesystem::path m_keywordFolder;
     bool m_closing = false;
 };
 
 // Event bindings of the main window, each defined beside the code it binds.
 // The keyword box: creation event → loadKeywordFile, text changed →
-// saveKeywordFile.
+// saveKeywordFile, both with the window's keyword folder.
 void bindKeywordFile(MainWindow &window);
-// The folder whose keyword file bindKeywordFile() ties the main window's
-// keyword box to. Unset, the default, it is the program's own folder
-// (runDirectory()). Tests point it at a temporary folder before they create
-// a MainWindow.
-void setKeywordFolder(std::optional<std::filesystem::path> folder);
 // The export button: clicked → exportGrid with the list and the dialog.
 void bindExport(MainWindow &window);
 

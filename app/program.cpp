@@ -1,6 +1,8 @@
 #include "app/program.h"
 
 #include "app/disclaimer_window.h"
+#include "app/window_keys.h"
+#include "app/window_lifetime.h"
 #include "app/x11_window.h"
 #include "common/process_events.h"
 #include "common/run_directory.h"
@@ -141,7 +143,7 @@ int startProgram()
     try {
         loadToolkitTranslations(application);
         installToolkitProcessEvents();
-        installWindowConventions();
+        installWindowKeys();
 
         loadWindow(*new DisclaimerWindow, true);
         if (openWindowCount() == 0)

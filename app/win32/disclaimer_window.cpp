@@ -3,11 +3,13 @@
 #include "app/win32/main_window.h"
 
 #include <memory>
+#include <utility>
 
 namespace yunque {
 
-DisclaimerWindow::DisclaimerWindow()
+DisclaimerWindow::DisclaimerWindow(std::filesystem::path keywordFolder)
     : ConventionalWindow(disclaimerWindowDefinition)
+    , m_keywordFolder(std::move(keywordFolder))
 {
 }
 
@@ -28,7 +30,7 @@ void acceptDisclaimer(DisclaimerWindow &disclaimer)
     // The main window is on the screen, filled from the keyword file, before
     // the statement goes; if it cannot be made, the statement goes anyway
     // and the program ends.
-    loadWindow(std::make_shared<MainWindow>(), false);
+    loadWindow(std::make_shared<MainWindow>(disclaimer.keywordFolder()), false);
     destroyWindow(disclaimer);
 }
 

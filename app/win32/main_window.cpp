@@ -17,19 +17,6 @@
 namespace yunque {
 namespace {
 
-std::optional<std::filesystem::path> &folderOverride()
-{
-    static std::optional<std::filesystem::path> folder;
-    return folder;
-}
-
-// Asked anew each time a handler runs, as the path is built anew.
-std::filesystem::path keywordFolder()
-{
-    const std::optional<std::filesystem::path> &folder = folderOverride();
-    return folder ? *folder : runDirectory();
-}
-
 void addResultColumns(HWND list, int dpi)
 {
     for (std::size_t index = 0; index < std::size(resultListColumns); ++index) {
@@ -47,13 +34,9 @@ void addResultColumns(HWND list, int dpi)
 
 } // namespace
 
-void setKeywordFolder(std::optional<std::filesystem::path> folder)
-{
-    folderOverride() = std::move(folder);
-}
-
-MainWindow::MainWindow()
+MainWindow::MainWindow(std::filesystem::path keywordFolder)
     : ConventionalWindow(mainWindowDefinition)
+    , m_keywordFolder(std::move(keywordFolder))
 {
 }
 
@@ -72,12 +55,12 @@ void MainWindow::controlsCreated()
         addResultColumns(超级列表框1, dpi());
     // The load's setText raises the changed event, so the save runs inside
     // it; the core decides whether that write-back goes to disk.
-    编辑框2.setChangedHandler([this] { saveKeywordFile(编辑框2, keywordFolder()); });
+    编辑框2.setChangedHandler([this] { saveKeywordFile(编辑框2, m_keywordFolder); });
 }
 
 void MainWindow::created()
 {
-    loadKeywordFile(编辑框2, keywordFolder());
+    loadKeywordFile(编辑框2, m_keywordFolder);
 }
 
 void MainWindow::command(HWND control, WORD code)

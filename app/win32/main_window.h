@@ -4,8 +4,9 @@
 #include "app/win32/file_dialog_component.h"
 #include "app/win32/keyword_box.h"
 
+#include "common/run_directory.h"
+
 #include <filesystem>
-#include <optional>
 
 namespace yunque {
 
@@ -14,10 +15,11 @@ namespace yunque {
 //
 // Bindings: the creation event loads the keyword file into 编辑框2, each
 // change of 编辑框2 saves it, 按钮3 runs the export over 超级列表框1 and
-// 通用对话框1; 按钮1 does nothing.
+// 通用对话框1; 按钮1 does nothing. The keyword file is the one in
+// keywordFolder: the program's own folder, or a test's.
 class MainWindow final : public ConventionalWindow {
 public:
-    MainWindow();
+    explicit MainWindow(std::filesystem::path keywordFolder = runDirectory());
 
     HWND 标签1 = nullptr;
     HWND 编辑框1 = nullptr;
@@ -35,11 +37,8 @@ protected:
 
 private:
     void exportResults();
-};
 
-// The folder whose keyword file the main window's keyword box is tied to.
-// Unset, the default, it is the program's own folder (runDirectory()). Tests
-// point it at a temporary folder before they create a MainWindow.
-void setKeywordFolder(std::optional<std::filesystem::path> folder);
+    std::filesystem::path m_keywordFolder;
+};
 
 } // namespace yunque

@@ -2,8 +2,8 @@
 // window is created, saved after every change, untouched by closing.
 #include "app/keyword_edit.h"
 #include "app/main_window.h"
-#include "widget_test_support.h"
-#include "app/window_conventions.h"
+#include "app/window_keys.h"
+#include "gui_test_base.h"
 
 #include <QApplication>
 #include <QFile>
@@ -16,7 +16,7 @@
 using namespace yunque;
 using namespace yunque::test;
 
-class KeywordBindingTest : public QObject {
+class KeywordBindingTest : public GuiTestBase {
     Q_OBJECT
 
 private:
@@ -39,14 +39,12 @@ private:
         QCOMPARE(file.write(bytes), bytes.size());
     }
 
-    // Opens the main window as the program does and puts the focus in the
-    // keyword box with Tab, from the address box where it starts.
+    // Opens the main window as the program does, its keyword file in this
+    // test's folder, and puts the focus in the keyword box with Tab, from
+    // the address box where it starts.
     MainWindow *openWithFocusInBox()
     {
-        auto *window = new MainWindow;
-        loadWindow(*window, false);
-        window->activateWindow();
-        QTest::qWait(0);
+        MainWindow *window = openMainWindow(m_folder.path().toStdString());
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         return window;
@@ -56,17 +54,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_folder.isValid());
-        setKeywordFolder(m_folder.path().toStdString());
         installWindowKeys();
     }
-    void cleanupTestCase() { setKeywordFolder(std::nullopt); }
     void init() { QFile::remove(keywordFile()); }
-    void cleanup()
-    {
-        for (QWidget *window : QApplication::topLevelWidgets())
-            delete window;
-        settle();
-    }
 
     void firstOpenCreatesAnEmptyFileAndTypingSavesEachKey()
     {

@@ -2,10 +2,13 @@
 #include "app/disclaimer_window.h"
 #include "app/file_dialog_component.h"
 #include "app/keyword_edit.h"
+#include "app/default_font.h"
 #include "app/main_window.h"
-#include "widget_test_support.h"
 #include "app/program.h"
+#include "app/window_keys.h"
+#include "app/window_lifetime.h"
 #include "common/run_directory.h"
+#include "gui_test_base.h"
 #include "keywords/keyword_file.h"
 
 #include <QHeaderView>
@@ -125,24 +128,18 @@ QString describe(const QObject &object)
 
 } // namespace
 
-class WindowsTest : public QObject {
+class WindowsTest : public GuiTestBase {
     Q_OBJECT
 
 private slots:
     void initTestCase()
     {
-        installWindowConventions();
+        installWindowKeys();
         installDefaultFont();
     }
     // Every main window loads the keyword file beside this program; start
     // each test without one.
     void init() { std::remove(keywordFilePath(runDirectory()).c_str()); }
-    void cleanup()
-    {
-        for (QWidget *window : QApplication::topLevelWidgets())
-            delete window;
-        settle();
-    }
 
     void disclaimerLayout()
     {
@@ -250,19 +247,11 @@ private slots:
     void controlsMatchTheirDefinitions()
     {
         QFETCH(bool, mainWindow);
-        ConventionalWindow *window = nullptr;
-        if (mainWindow) {
-            window = openMainWindow();
-        } else {
-            window = new DisclaimerWindow;
-            loadWindow(*window, false);
-            window->activateWindow();
-            QTest::qWait(0);
-        }
+        ConventionalWindow *window =
+            mainWindow ? static_cast<ConventionalWindow *>(openMainWindow()) : openWindow(new DisclaimerWindow);
         const WindowDefinition &definition = window->definition();
         QCOMPARE(&definition, mainWindow ? &mainWindowDefinition : &disclaimerWindowDefinition);
         QCOMPARE(window->windowTitle(), toQString(definition.title));
-        QCOMPARE(window->outerSize(), QSize(definition.outerSize.width, definition.outerSize.height));
         for (const ControlDefinition &control : definition.controls) {
             const QString name = toQString(control.name);
             const QList<QObject *> named = window->findChildren<QObject *>(name);
@@ -402,15 +391,6 @@ private slots:
         QVERIFY(window.isNull());
     }
 
-    void escapeClosesTheStatementWindow()
-    {
-        QPointer<DisclaimerWindow> window = new DisclaimerWindow;
-        window->show();
-        QTest::keyClick(window->按钮1, Qt::Key_Escape);
-        settle();
-        QVERIFY(window.isNull());
-    }
-
     void toolkitTextsAreChinese()
     {
         loadToolkitTranslations(*qApp);
@@ -424,49 +404,54 @@ private slots:
         QVERIFY2(texts.join(' ').contains(QStringLiteral("粘贴")), qPrintable(texts.join(' ')));
     }
 
-    void decliningEndsWithoutAMainWindow()
+    // The statement window, modal as the program shows it, ends in one of
+    // three ways. Declined (closed, or Esc on its button): no window is left
+    // open. Accepted with its button: the main window, modeless, is shown
+    // before the statement goes.
+    void statementWindowEnds_data()
     {
-        auto *disclaimer = new DisclaimerWindow;
-        QTimer::singleShot(0, disclaimer, [disclaimer] { disclaimer->close(); });
-        loadWindow(*disclaimer, true);
-        QCOMPARE(openWindowCount(), 0);
-        QVERIFY(qApp->findChildren<MainWindow *>().isEmpty());
-        for (QWidget *window : QApplication::topLevelWidgets())
-            QVERIFY(!qobject_cast<MainWindow *>(window));
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("closed") << "close" << false;
+        QTest::newRow("Esc") << "escape" << false;
+        QTest::newRow("button clicked") << "click" << true;
     }
-
-    void acceptingShowsTheMainWindowFirst()
+    void statementWindowEnds()
     {
+        QFETCH(QString, answer);
+        QFETCH(bool, accepted);
         auto *disclaimer = new DisclaimerWindow;
+        Qt::WindowModality modality = Qt::NonModal;
         bool mainShownFirst = false;
         connect(disclaimer, &QObject::destroyed, this, [&] {
             for (QWidget *window : QApplication::topLevelWidgets())
                 if (auto *main = qobject_cast<MainWindow *>(window))
                     mainShownFirst = main->isVisible();
         });
-        QTimer::singleShot(0, disclaimer, [disclaimer] { QTest::mouseClick(disclaimer->按钮1, Qt::LeftButton); });
-        loadWindow(*disclaimer, true);
-        QVERIFY(mainShownFirst);
-        QCOMPARE(openWindowCount(), 1);
-    }
-
-    void statementIsModalAndMainIsNot()
-    {
-        auto *disclaimer = new DisclaimerWindow;
-        Qt::WindowModality modality = Qt::NonModal;
-        QTimer::singleShot(0, disclaimer, [&] {
+        QTimer::singleShot(0, disclaimer, [&, disclaimer] {
             modality = disclaimer->windowModality();
-            disclaimer->按钮1->click();
+            if (answer == "close")
+                disclaimer->close();
+            else if (answer == "escape")
+                QTest::keyClick(disclaimer->按钮1, Qt::Key_Escape);
+            else
+                QTest::mouseClick(disclaimer->按钮1, Qt::LeftButton);
         });
+        // Returns once the statement window has been destroyed.
         loadWindow(*disclaimer, true);
+
         QCOMPARE(modality, Qt::ApplicationModal);
+        QCOMPARE(openWindowCount(), accepted ? 1 : 0);
         MainWindow *main = nullptr;
         for (QWidget *window : QApplication::topLevelWidgets())
             if (auto *candidate = qobject_cast<MainWindow *>(window))
                 main = candidate;
-        QVERIFY(main);
-        QCOMPARE(main->windowModality(), Qt::NonModal);
-        QVERIFY(main->isEnabled());
+        QCOMPARE(main != nullptr, accepted);
+        if (accepted) {
+            QVERIFY(mainShownFirst);
+            QCOMPARE(main->windowModality(), Qt::NonModal);
+            QVERIFY(main->isEnabled());
+        }
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "common/process_events.h"
+#include "support/result_list_titles.h"
+#include "support/scoped_events_hook.h"
 #include "support/temp_folder.h"
 #include "export/cell_grid.h"
 
@@ -54,13 +55,6 @@ inline CellGrid repeatedRows(std::size_t count, std::initializer_list<std::strin
         grid.appendRow(texts);
     return grid;
 }
-
-// Code page 936 bytes of the results list's column titles.
-inline const std::string titleNumber = "\xD0\xF2\xBA\xC5";             // 序号
-inline const std::string titleNickname = "\xEA\xC7\xB3\xC6";           // 昵称
-inline const std::string titleAccount = "\xD5\xCB\xBA\xC5";            // 账号
-inline const std::string titleUid = "uid";                             // uid
-inline const std::string titleComment = "\xC6\xC0\xC2\xDB\xC4\xDA\xC8\xDD"; // 评论内容
 
 inline std::string bytes(std::initializer_list<int> values)
 {
@@ -152,18 +146,6 @@ protected:
 
 private:
     TempFolder m_folder;
-};
-
-// Installs a processEvents hook for one scope.
-class ScopedEventsHook {
-public:
-    explicit ScopedEventsHook(ProcessEventsHook hook) : m_previous(setProcessEventsHook(std::move(hook))) {}
-    ~ScopedEventsHook() { setProcessEventsHook(std::move(m_previous)); }
-    ScopedEventsHook(const ScopedEventsHook &) = delete;
-    ScopedEventsHook &operator=(const ScopedEventsHook &) = delete;
-
-private:
-    ProcessEventsHook m_previous;
 };
 
 } // namespace yunque::test

@@ -50,8 +50,7 @@ int wmain(int argc, wchar_t **argv)
         return 5;
     INITCOMMONCONTROLSEX controls {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    yunque::setKeywordFolder(std::filesystem::path(argv[1]));
-    auto window = std::make_shared<yunque::MainWindow>();
+    auto window = std::make_shared<yunque::MainWindow>(std::filesystem::path(argv[1]));
     yunque::loadWindow(window, false);
     mainWindow = window->handle();
     window->编辑框2.setChangedHandler([] { throw std::bad_alloc(); });

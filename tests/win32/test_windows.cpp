@@ -106,20 +106,18 @@ private:
 
 class StatementWindowTest : public testing::Test {
 protected:
-    void SetUp() override { setKeywordFolder(folder.path()); }
     void TearDown() override
     {
         if (mainWindow && mainWindow->handle())
             DestroyWindow(mainWindow->handle());
         drainMessages();
-        setKeywordFolder(std::nullopt);
     }
 
     // The statement window, shown modally as at start; work runs inside its
     // loop. Returns once the window is gone.
     void showStatement(const std::function<void(DisclaimerWindow &)> &work)
     {
-        auto statement = std::make_shared<DisclaimerWindow>();
+        auto statement = std::make_shared<DisclaimerWindow>(folder.path());
         LoopCallback callback([&] { work(*statement); });
         loadWindow(statement, true);
         EXPECT_EQ(statement->handle(), nullptr);

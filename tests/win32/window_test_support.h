@@ -58,8 +58,7 @@ class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        setKeywordFolder(folder.path());
-        window = std::make_shared<MainWindow>();
+        window = std::make_shared<MainWindow>(folder.path());
         loadWindow(window, false);
         ASSERT_NE(window->handle(), nullptr);
         drainMessages();
@@ -70,7 +69,6 @@ protected:
         if (window && window->handle())
             DestroyWindow(window->handle());
         drainMessages();
-        setKeywordFolder(std::nullopt);
     }
 
     TempFolder folder;

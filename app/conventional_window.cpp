@@ -1,17 +1,13 @@
-#include "app/window_conventions.h"
+#include "app/conventional_window.h"
 
+#include "app/default_font.h"
+#include "app/window_icon.h"
+#include "app/window_lifetime.h"
 #include "app/x11_window.h"
 
-#include <QApplication>
 #include <QEventLoop>
-#include <QFont>
-#include <QIcon>
-#include <QImage>
-#include <QPixmap>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
+#include <QGuiApplication>
+#include <QMargins>
 #include <QPointer>
 #include <QScreen>
 #include <QWindow>
@@ -20,70 +16,6 @@
 #include <utility>
 
 namespace yunque {
-namespace {
-
-int &openWindows()
-{
-    static int count = 0;
-    return count;
-}
-
-bool endsWithLastWindow = false;
-
-// Esc closes the window whichever control has the focus; Enter and Return
-// do nothing except in a writable multi-line edit box. Installed on the
-// application so that it sees keys before any control can take them.
-class WindowKeys : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
-            return false;
-        auto *widget = qobject_cast<QWidget *>(watched);
-        if (!widget)
-            return false;
-        auto *window = qobject_cast<ConventionalWindow *>(widget->window());
-        if (!window)
-            return false;
-        const auto *key = static_cast<QKeyEvent *>(event);
-        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
-        switch (key->key()) {
-        case Qt::Key_Escape:
-            if (modifiers != Qt::NoModifier)
-                return false;
-            if (event->type() == QEvent::KeyPress)
-                window->close();
-            else
-                event->accept();
-            return true;
-        case Qt::Key_Return:
-        case Qt::Key_Enter: {
-            const auto *edit = qobject_cast<QPlainTextEdit *>(widget);
-            if (edit && !edit->isReadOnly())
-                return false;
-            return event->type() == QEvent::KeyPress;
-        }
-        default:
-            return false;
-        }
-    }
-};
-
-QIcon programIcon()
-{
-    static const QIcon icon = [] {
-        QIcon sizes;
-        for (int size : {16, 32, 48, 64, 128, 256})
-            sizes.addPixmap(QPixmap::fromImage(QImage(QStringLiteral(":/icons/yunque-%1.png").arg(size), "PNG")));
-        return sizes;
-    }();
-    return icon;
-}
-
-} // namespace
 
 ConventionalWindow::ConventionalWindow(const WindowDefinition &definition)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -100,11 +32,7 @@ ConventionalWindow::ConventionalWindow(const WindowDefinition &definition)
     // the time the controls are built and the window is shown.
     winId();
     m_frameRequested = x11::requestFrameExtents(*this);
-    ++openWindows();
-    connect(this, &QObject::destroyed, [] {
-        if (--openWindows() == 0 && endsWithLastWindow)
-            QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
-    });
+    countAsOpenWindow(*this);
 }
 
 void ConventionalWindow::place(QWidget &control, const ControlGeometry &geometry)
@@ -126,54 +54,6 @@ void ConventionalWindow::applyTabOrder()
     }
     if (QWidget *first = control(m_definition.firstFocus))
         first->setFocus();
-}
-
-void applyControlDefinition(QWidget &control, const ControlDefinition &definition)
-{
-    control.setObjectName(toQString(definition.name));
-    ConventionalWindow::place(control, definition.geometry);
-    control.setEnabled(definition.enabled());
-    // Only the Tab part of the policy is the definition's; whether a click
-    // focuses the control stays with its kind.
-    const Qt::FocusPolicy policy = control.focusPolicy();
-    control.setFocusPolicy(definition.tabStop() ? Qt::FocusPolicy(policy | Qt::TabFocus)
-                                                : Qt::FocusPolicy(policy & ~Qt::TabFocus));
-    // A child left alone is shown with its window; one hidden before that
-    // stays hidden.
-    if (!definition.visible())
-        control.hide();
-}
-
-void setupLabel(QLabel &label, const ControlDefinition &definition)
-{
-    label.setTextFormat(Qt::PlainText);
-    // A label starts a new line at CR LF and at a lone LF alike.
-    label.setText(toQString(definition.text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    QPalette palette = label.palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    label.setPalette(palette);
-    label.setFocusPolicy(Qt::NoFocus);
-    if (definition.style == ControlStyle::WrappedLabel) {
-        label.setWordWrap(true);
-        label.setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    } else {
-        label.setWordWrap(false);
-        label.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        // A one-line label never grows: a text wider than the label is cut
-        // at its edge.
-        label.setMinimumSize(0, 0);
-        label.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-    }
-    applyControlDefinition(label, definition);
-}
-
-void setupButton(QPushButton &button, const ControlDefinition &definition)
-{
-    button.setText(toQString(definition.text));
-    button.setAutoDefault(false);
-    button.setDefault(false);
-    button.setFocusPolicy(Qt::StrongFocus);
-    applyControlDefinition(button, definition);
 }
 
 QPoint centredPosition(QSize screen, QSize outer)
@@ -250,46 +130,6 @@ void loadWindow(ConventionalWindow &window, bool modal)
         QObject::connect(&window, &QObject::destroyed, &loop, &QEventLoop::quit);
         if (guard)
             loop.exec(QEventLoop::AllEvents);
-    }
-}
-
-void destroyWindow(QWidget &window)
-{
-    window.hide();
-    window.deleteLater();
-}
-
-int openWindowCount()
-{
-    return openWindows();
-}
-
-void endProgramWithLastWindow()
-{
-    endsWithLastWindow = true;
-}
-
-void installDefaultFont()
-{
-    static bool installed = false;
-    if (std::exchange(installed, true))
-        return;
-    QFont font = QApplication::font();
-    font.setFamilies({font.family(), QStringLiteral("WenQuanYi Micro Hei")});
-    QApplication::setFont(font);
-}
-
-void installWindowConventions()
-{
-    installWindowKeys();
-}
-
-void installWindowKeys()
-{
-    static WindowKeys *keys = nullptr;
-    if (!keys) {
-        keys = new WindowKeys(qApp);
-        qApp->installEventFilter(keys);
     }
 }
 
