@@ -82,9 +82,12 @@ void ComponentSaveDialog::setSaveMode()
     m_dialog->setMode(FileDialogComponent::Mode::Save);
 }
 
-void ComponentSaveDialog::setFilter(const GbkText &filter)
+void ComponentSaveDialog::setFilter(std::span<const FileFilterDefinition> filter)
 {
-    m_dialog->setFilter(toQString(decodeGbk(filter)));
+    QList<FileDialogComponent::NameFilter> pairs;
+    for (const FileFilterDefinition &pair : filter)
+        pairs.append({toQString(pair.description), toQString(pair.pattern)});
+    m_dialog->setFilter(pairs);
 }
 
 void ComponentSaveDialog::setInitialFolder(const std::filesystem::path &folder)
@@ -92,9 +95,9 @@ void ComponentSaveDialog::setInitialFolder(const std::filesystem::path &folder)
     m_dialog->setInitialFolder(fromFileSystem(folder));
 }
 
-void ComponentSaveDialog::setDefaultExtension(const GbkText &extension)
+void ComponentSaveDialog::setDefaultExtension(std::u16string_view extension)
 {
-    m_dialog->setDefaultExtension(toQString(decodeGbk(extension)));
+    m_dialog->setDefaultExtension(toQString(extension));
 }
 
 bool ComponentSaveDialog::show()

@@ -42,9 +42,9 @@ public:
 
     bool available() const override;
     void setSaveMode() override;
-    void setFilter(const GbkText &filter) override;
+    void setFilter(std::span<const FileFilterDefinition> filter) override;
     void setInitialFolder(const std::filesystem::path &folder) override;
-    void setDefaultExtension(const GbkText &extension) override;
+    void setDefaultExtension(std::u16string_view extension) override;
     bool show() override;
     std::filesystem::path fileName() const override;
 

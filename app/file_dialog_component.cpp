@@ -81,13 +81,12 @@ FileDialogComponent::FileDialogComponent(QWidget *owner)
 {
 }
 
-QStringList FileDialogComponent::toolkitFilters(const QString &filter)
+QStringList FileDialogComponent::toolkitFilters(const QList<NameFilter> &filter)
 {
     QStringList result;
-    const QStringList parts = filter.split(u'|');
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    for (const NameFilter &pair : filter) {
         QStringList patterns;
-        for (const QString &pattern : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+        for (const QString &pattern : pair.patterns.split(u';', Qt::SkipEmptyParts)) {
             const QString trimmed = pattern.trimmed();
             if (trimmed.isEmpty())
                 continue;
@@ -96,7 +95,7 @@ QStringList FileDialogComponent::toolkitFilters(const QString &filter)
         }
         if (patterns.isEmpty())
             continue;
-        result << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
+        result << pair.description + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     return result;
 }

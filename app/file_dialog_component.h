@@ -29,11 +29,17 @@ public:
     void setMode(Mode mode) { m_mode = mode; }
     Mode mode() const { return m_mode; }
 
-    // Pairs of a description and its patterns, all separated by '|', with
-    // several patterns of one pair separated by ';':
-    // "Text (*.txt)|*.txt|Pictures|*.png;*.jpg". The first pair is selected.
-    void setFilter(const QString &filter) { m_filter = filter; }
-    QString filter() const { return m_filter; }
+    // A description shown in the file-type box and its patterns, several
+    // separated by ';' ("*.png;*.jpg").
+    struct NameFilter {
+        QString description;
+        QString patterns;
+        friend bool operator==(const NameFilter &, const NameFilter &) = default;
+    };
+
+    // The filter's pairs; the first is selected.
+    void setFilter(QList<NameFilter> filter) { m_filter = std::move(filter); }
+    const QList<NameFilter> &filter() const { return m_filter; }
 
     // The folder the dialog opens in when no file name is pre-filled, or
     // when the pre-filled name's folder is gone.
@@ -64,14 +70,14 @@ public:
     // left, show() shows the dialog again.
     void queueAnswer(std::optional<QString> acceptedPath) { m_answers.push_back(std::move(acceptedPath)); }
 
-    // The toolkit's filter list for a filter text in the '|' form: one entry
-    // "description (patterns)" per complete pair, patterns separated by
-    // spaces, "*.*" as "*". Pairs without a pattern are dropped.
-    static QStringList toolkitFilters(const QString &filter);
+    // The toolkit's filter list: one entry "description (patterns)" per
+    // pair, patterns separated by spaces, "*.*" as "*". Pairs without a
+    // pattern are dropped.
+    static QStringList toolkitFilters(const QList<NameFilter> &filter);
 
 private:
     Mode m_mode = Mode::Open;
-    QString m_filter;
+    QList<NameFilter> m_filter;
     QString m_initialFolder;
     QString m_defaultExtension;
     QString m_fileName;

@@ -1,6 +1,5 @@
 #include "export/export_grid.h"
 
-#include "common/gbk_codec.h"
 #include "common/process_events.h"
 #include "common/run_directory.h"
 #include "common/window_definitions.h"
@@ -13,6 +12,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace yunque {
@@ -54,11 +54,6 @@ private:
 
 } // namespace
 
-GbkText exportFilter()
-{
-    return joinTexts({encodeGbk(exportFileFilter.description), "|", encodeGbk(exportFileFilter.pattern)});
-}
-
 ExportOutcome exportGrid(ListView &listView, SaveDialog &saveDialog)
 {
     using Result = ExportOutcome::Result;
@@ -69,9 +64,9 @@ ExportOutcome exportGrid(ListView &listView, SaveDialog &saveDialog)
     const SheetOwner sheet;
 
     saveDialog.setSaveMode();
-    saveDialog.setFilter(exportFilter());
+    saveDialog.setFilter(std::span(&exportFileFilter, 1));
     saveDialog.setInitialFolder(runDirectory());
-    saveDialog.setDefaultExtension(encodeGbk(exportDefaultExtension));
+    saveDialog.setDefaultExtension(exportDefaultExtension);
 
     sheet->setRowCount(sheetRowsFor(listView.itemCount()), false);
     sheet->setColumnCount(listView.columnCount(), false);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "common/gbk_text.h"
 
 #include <filesystem>
 #include <string>
@@ -9,10 +8,6 @@ namespace yunque {
 
 class ListView;
 class SaveDialog;
-
-// The filter of the export's save dialog in code page 936: the description
-// and the pattern of the shared definitions, joined by '|'.
-GbkText exportFilter();
 
 // How an export ended.
 struct ExportOutcome {

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "common/gbk_text.h"
+#include "common/window_definitions.h"
 
 #include <filesystem>
-#include <string>
+#include <span>
+#include <string_view>
 
 namespace yunque {
 
@@ -18,11 +19,13 @@ public:
     virtual bool available() const = 0;
 
     virtual void setSaveMode() = 0;
-    // Pairs of description and pattern separated by '|', e.g.
-    // "Text (*.txt)|*.txt"; the first pair is selected.
-    virtual void setFilter(const GbkText &filter) = 0;
+    // Pairs of a description, shown in the file-type box, and a pattern
+    // (several separated by ';') applied to the listing; the first pair is
+    // selected.
+    virtual void setFilter(std::span<const FileFilterDefinition> filter) = 0;
     virtual void setInitialFolder(const std::filesystem::path &folder) = 0;
-    virtual void setDefaultExtension(const GbkText &extension) = 0;
+    // Appended, after a dot, to a name typed without an extension.
+    virtual void setDefaultExtension(std::u16string_view extension) = 0;
 
     // Shows the dialog and waits until it is closed. True when the user
     // accepted a file name; false on cancel, close or failure to open.

@@ -15,8 +15,13 @@ bool FileDialogComponent::show()
 {
     // The filter's pairs as the common dialog wants them: each part ended by
     // a NUL, the list by one more.
-    std::wstring filter(m_filter.begin(), m_filter.end());
-    std::replace(filter.begin(), filter.end(), L'|', L'\0');
+    std::wstring filter;
+    for (const FileFilterDefinition &pair : m_filter) {
+        filter.append(pair.description.begin(), pair.description.end());
+        filter.push_back(L'\0');
+        filter.append(pair.pattern.begin(), pair.pattern.end());
+        filter.push_back(L'\0');
+    }
     filter.push_back(L'\0');
     const std::wstring extension(m_defaultExtension.begin(), m_defaultExtension.end());
     const std::wstring folder = m_initialFolder.wstring();

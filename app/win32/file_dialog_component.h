@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/window_definitions.h"
+
 #include <windows.h>
 
 #include <commdlg.h>
@@ -7,7 +9,9 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace yunque {
 
@@ -36,9 +40,8 @@ public:
     void setOwner(HWND owner) { m_owner = owner; }
 
     void setSaveMode() { m_save = true; }
-    // Pairs of description and pattern separated by '|'; the first pair is
-    // selected.
-    void setFilter(const std::u16string &filter) { m_filter = filter; }
+    // Pairs of a description and a pattern; the first pair is selected.
+    void setFilter(std::span<const FileFilterDefinition> filter) { m_filter.assign(filter.begin(), filter.end()); }
     void setInitialFolder(const std::filesystem::path &folder) { m_initialFolder = folder; }
     void setDefaultExtension(const std::u16string &extension) { m_defaultExtension = extension; }
 
@@ -56,7 +59,9 @@ public:
 private:
     HWND m_owner = nullptr;
     bool m_save = true;
-    std::u16string m_filter;
+    // Views of the shared definitions' texts, which live as long as the
+    // program.
+    std::vector<FileFilterDefinition> m_filter;
     std::filesystem::path m_initialFolder;
     std::u16string m_defaultExtension;
     std::filesystem::path m_fileName;

@@ -3,7 +3,6 @@
 #include "app/win32/conventional_window.h"
 #include "app/win32/file_dialog_component.h"
 #include "app/win32/wide_text.h"
-#include "common/gbk_codec.h"
 #include "common/window_definitions.h"
 
 namespace yunque {
@@ -24,9 +23,9 @@ void ComponentSaveDialog::setSaveMode()
     m_dialog.setSaveMode();
 }
 
-void ComponentSaveDialog::setFilter(const GbkText &filter)
+void ComponentSaveDialog::setFilter(std::span<const FileFilterDefinition> filter)
 {
-    m_dialog.setFilter(decodeGbk(filter));
+    m_dialog.setFilter(filter);
 }
 
 void ComponentSaveDialog::setInitialFolder(const std::filesystem::path &folder)
@@ -34,9 +33,9 @@ void ComponentSaveDialog::setInitialFolder(const std::filesystem::path &folder)
     m_dialog.setInitialFolder(folder);
 }
 
-void ComponentSaveDialog::setDefaultExtension(const GbkText &extension)
+void ComponentSaveDialog::setDefaultExtension(std::u16string_view extension)
 {
-    m_dialog.setDefaultExtension(decodeGbk(extension));
+    m_dialog.setDefaultExtension(std::u16string(extension));
 }
 
 bool ComponentSaveDialog::show()

@@ -39,18 +39,21 @@ private slots:
 
     void filterConversion_data()
     {
-        QTest::addColumn<QString>("filter");
+        using Pairs = QList<FileDialogComponent::NameFilter>;
+        QTest::addColumn<Pairs>("filter");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("export filter") << "文本文档（*.xls）|*.xls" << QStringList {"文本文档（*.xls） (*.xls)"};
+        QTest::newRow("export filter") << Pairs {{"文本文档（*.xls）", "*.xls"}}
+                                       << QStringList {"文本文档（*.xls） (*.xls)"};
         QTest::newRow("several pairs and patterns")
-            << "Sheets|*.xls;*.xlsx|All files|*.*" << QStringList {"Sheets (*.xls *.xlsx)", "All files (*)"};
-        QTest::newRow("pair without pattern dropped") << "Text|*.txt|Broken|" << QStringList {"Text (*.txt)"};
-        QTest::newRow("description alone") << "Text" << QStringList {};
-        QTest::newRow("empty") << "" << QStringList {};
+            << Pairs {{"Sheets", "*.xls;*.xlsx"}, {"All files", "*.*"}}
+            << QStringList {"Sheets (*.xls *.xlsx)", "All files (*)"};
+        QTest::newRow("pair without pattern dropped")
+            << Pairs {{"Text", "*.txt"}, {"Broken", ""}, {"Blank", " ; "}} << QStringList {"Text (*.txt)"};
+        QTest::newRow("empty") << Pairs {} << QStringList {};
     }
     void filterConversion()
     {
-        QFETCH(QString, filter);
+        QFETCH(QList<FileDialogComponent::NameFilter>, filter);
         QFETCH(QStringList, expected);
         QCOMPARE(FileDialogComponent::toolkitFilters(filter), expected);
     }

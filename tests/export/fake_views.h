@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <span>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -80,17 +81,19 @@ public:
 
     bool available() const override { return present; }
     void setSaveMode() override { touch("setSaveMode"); }
-    void setFilter(const GbkText &value) override
+    void setFilter(std::span<const FileFilterDefinition> value) override
     {
         touch("setFilter");
-        filter = value;
+        filter.clear();
+        for (const FileFilterDefinition &pair : value)
+            filter.emplace_back(std::u16string(pair.description), std::u16string(pair.pattern));
     }
     void setInitialFolder(const std::filesystem::path &value) override
     {
         touch("setInitialFolder");
         initialFolder = value;
     }
-    void setDefaultExtension(const GbkText &value) override
+    void setDefaultExtension(std::u16string_view value) override
     {
         touch("setDefaultExtension");
         defaultExtension = value;
@@ -116,9 +119,10 @@ public:
 
     std::deque<std::filesystem::path> answers;
     std::filesystem::path accepted;
-    GbkText filter;
+    // Each pair's description and pattern.
+    std::vector<std::pair<std::u16string, std::u16string>> filter;
     std::filesystem::path initialFolder;
-    GbkText defaultExtension;
+    std::u16string defaultExtension;
     int shows = 0;
 
 };

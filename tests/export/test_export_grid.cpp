@@ -59,11 +59,11 @@ TEST_F(ExportGridTest, MainWindowListGivesTheHeaderOnlyFile)
     ASSERT_EQ(expected.size(), 99u);
     EXPECT_TRUE(sameBytes(readFile(pathOf("header.xls")), expected));
 
-    // 文本文档（*.xls）|*.xls
-    EXPECT_EQ(dialog.filter, bytes({0xCE, 0xC4, 0xB1, 0xBE, 0xCE, 0xC4, 0xB5, 0xB5, 0xA3, 0xA8, '*', '.', 'x', 'l',
-                                    's', 0xA3, 0xA9, '|', '*', '.', 'x', 'l', 's'}));
+    // One pair, written with full-width parentheses.
+    const std::vector<std::pair<std::u16string, std::u16string>> filter = {{u"文本文档（*.xls）", u"*.xls"}};
+    EXPECT_EQ(dialog.filter, filter);
     EXPECT_EQ(dialog.initialFolder, runDirectory());
-    EXPECT_EQ(dialog.defaultExtension, "xls");
+    EXPECT_EQ(dialog.defaultExtension, u"xls");
 }
 
 TEST_F(ExportGridTest, CopiesTitlesThenItemsInOrderYieldingAfterEveryCell)

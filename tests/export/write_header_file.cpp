@@ -37,9 +37,9 @@ public:
 
     bool available() const override { return true; }
     void setSaveMode() override {}
-    void setFilter(const yunque::GbkText &) override {}
+    void setFilter(std::span<const yunque::FileFilterDefinition>) override {}
     void setInitialFolder(const std::filesystem::path &) override {}
-    void setDefaultExtension(const yunque::GbkText &) override {}
+    void setDefaultExtension(std::u16string_view) override {}
     bool show() override { return true; }
     std::filesystem::path fileName() const override { return m_path; }
 
