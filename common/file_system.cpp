@@ -3,8 +3,10 @@
 // failure reasons' texts. The system calls are in file_system_posix.cpp and
 // file_system_win32.cpp.
 #include "common/file_system.h"
+#include "common/file_system_detail.h"
 
 #include <charconv>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -30,6 +32,34 @@ AtomicFile::AtomicFile(std::filesystem::path path, Durability durability)
 AtomicFile::~AtomicFile()
 {
     discard();
+}
+
+std::string failureReason(int error)
+{
+    const detail::Reason reason = detail::reasonOf(error);
+    if (reason == detail::Reason::other)
+        return systemErrorText(error);
+    return std::string(detail::reasonText(reason));
+}
+
+bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes, Durability durability)
+{
+    if (path.empty())
+        return false;
+
+    AtomicFile replacement(path, durability);
+    // A file with several names is written in place: a replacement would
+    // leave the other names on the old content. (On Windows ReplaceFileW
+    // keeps them, and an existing file counts one name.)
+    const bool opened = replacement.open();
+    if (opened && replacement.m_existingLinks <= 1) {
+        replacement.write(bytes);
+        if (replacement.commit()) {
+            detail::forgetRecoveryCopy(replacement.destination());
+            return true;
+        }
+    }
+    return replacement.writeInPlaceInstead(bytes);
 }
 
 bool recoverInterruptedWrite(const std::filesystem::path &path)
@@ -147,6 +177,102 @@ bool isTemporaryName(std::string_view name, std::string_view stem)
     return true;
 }
 
+std::filesystem::path recoveryTarget(const std::filesystem::path &path)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(followLinks(path), error);
+    return error ? path : absolute;
+}
+
+FileContent readSized(std::size_t size, const std::function<std::int64_t(char *, std::size_t)> &readFully)
+{
+    FileContent content;
+    try {
+        content.bytes.resize(size);
+    } catch (const std::bad_alloc &) {
+        content.bytes = ByteData();
+        return content;
+    }
+    const std::int64_t got = readFully(content.bytes.data(), size);
+    if (got < 0) {
+        content.bytes = ByteData();
+        return content;
+    }
+    content.bytes.resize(static_cast<std::size_t>(got));
+    if (static_cast<std::size_t>(got) < size)
+        return content;
+
+    // The size was taken before reading: a file that has grown since, or
+    // whose size understates its content, is not what was read.
+    char probe = 0;
+    const std::int64_t more = readFully(&probe, 1);
+    if (more < 0) {
+        content.bytes = ByteData();
+        return content;
+    }
+    content.exact = more == 0;
+    return content;
+}
+
+bool writeInPlace(InPlaceFile &file, const std::filesystem::path &target, std::string_view bytes)
+{
+    const std::filesystem::path folder = recoveryFolder();
+    if (folder.empty() || !createRecoveryFolder(folder))
+        return false;
+    const FileContent current = file.read();
+    if (!current.exact)
+        return false;
+
+    // The previous content is the file's, unless a copy is still there from
+    // a write that was cut short and the file is not that write's result:
+    // then the file is a mixture and the copy's previous content is the one
+    // to keep.
+    const std::filesystem::path absolute = recoveryTarget(target);
+    const std::filesystem::path copyPath = recoveryCopyPath(folder, absolute);
+    std::string_view previous = current.bytes;
+    const FileContent leftover = readWholeFile(copyPath);
+    RecoveryHeader header;
+    bool leftoverKept = false;
+    if (leftover.exact && !leftover.missing && parseRecoveryHeader(leftover.bytes, header)
+        && header.target == utf8FromPath(absolute)
+        && !(current.bytes.size() == header.newSize && contentHash(current.bytes) == header.newHash)) {
+        previous = std::string_view(leftover.bytes).substr(header.length);
+        leftoverKept = true;
+    }
+
+    // Injected faults stand for the file's own disk, not the cache's.
+    FileFaults *const faults = std::exchange(fileFaults, nullptr);
+    AtomicFile copy(copyPath, Durability::systemCrash);
+    const bool kept =
+        copy.open() && copy.write(recoveryHeader(absolute, bytes)) && copy.write(previous) && copy.commit();
+    fileFaults = faults;
+    if (!kept)
+        return false;
+
+    if (!file.reserve(current.bytes.size(), bytes.size())) {
+        if (!leftoverKept)
+            removeFile(copyPath);
+        return false;
+    }
+    reachStep(FileStep::recoveryKept);
+    if (file.overwrite(bytes, true)) {
+        removeFile(copyPath);
+        return true;
+    }
+    // Back to the previous content, whose space the file had; the copy goes
+    // only once that is on the disk.
+    if (file.overwrite(previous, false))
+        removeFile(copyPath);
+    return false;
+}
+
+void forgetRecoveryCopy(const std::filesystem::path &destination)
+{
+    const std::filesystem::path folder = recoveryFolder();
+    if (!folder.empty())
+        removeFile(recoveryCopyPath(folder, recoveryTarget(destination)));
+}
+
 std::string_view reasonText(Reason reason)
 {
     switch (reason) {
@@ -200,6 +326,29 @@ bool AtomicFile::flush()
         return false;
     m_buffer.clear();
     return true;
+}
+
+bool AtomicFile::fail(int error)
+{
+    if (m_error == 0)
+        m_error = error != 0 ? error : detail::unknownError;
+    return false;
+}
+
+void AtomicFile::dropTemporary()
+{
+    closeTemporary();
+    if (!m_temporary.empty()) {
+        detail::removeFile(m_temporary);
+        m_temporary.clear();
+    }
+    m_buffer.clear();
+}
+
+void AtomicFile::discard()
+{
+    dropTemporary();
+    closeExisting();
 }
 
 } // namespace yunque

@@ -212,6 +212,11 @@ public:
 private:
     friend bool writeWholeFile(const std::filesystem::path &, std::string_view, Durability);
 
+    // For writeWholeFile(), after the replacement was refused or passed over
+    // (a file with several names): rewrites the existing destination in place
+    // when the system's rules send it there. False otherwise, or when that
+    // write fails.
+    bool writeInPlaceInstead(std::string_view bytes);
     bool flush();
     bool writeAll(const char *data, std::size_t size);
     bool fail(int error);

@@ -1,5 +1,6 @@
 // The file layer on POSIX systems (Linux).
 #include "common/file_system.h"
+#include "common/file_system_detail.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,7 +19,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <random>
 #include <system_error>
 #include <utility>
@@ -29,6 +29,7 @@ const int AtomicFile::notOpenError = EBADF;
 // Above every errno value.
 const int readOnlyFileError = 0x10001;
 const int fileInUseError = EWOULDBLOCK;
+const int detail::unknownError = EIO;
 
 namespace {
 
@@ -130,33 +131,8 @@ FileContent readDescriptor(int fd)
         return content;
     if (info.st_size > INT32_MAX)
         return content;
-
-    const auto size = static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0);
-    try {
-        content.bytes.resize(size);
-    } catch (const std::bad_alloc &) {
-        content.bytes = ByteData();
-        return content;
-    }
-    const ssize_t got = readFully(fd, content.bytes.data(), size);
-    if (got < 0) {
-        content.bytes = ByteData();
-        return content;
-    }
-    content.bytes.resize(static_cast<std::size_t>(got));
-    if (static_cast<std::size_t>(got) < size)
-        return content;
-
-    // The size was taken before reading: a file that has grown since, or
-    // whose size understates its content, is not what was read.
-    char probe = 0;
-    const ssize_t more = readFully(fd, &probe, 1);
-    if (more < 0) {
-        content.bytes = ByteData();
-        return content;
-    }
-    content.exact = more == 0;
-    return content;
+    return detail::readSized(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 0),
+                             [fd](char *data, std::size_t size) { return readFully(fd, data, size); });
 }
 
 // Writes all of size bytes at offset. False with errno set on failure.
@@ -180,10 +156,7 @@ bool writeAt(int fd, const char *data, std::size_t size, off_t offset, bool inje
         }
         done += static_cast<std::size_t>(written);
     }
-    if (injected)
-        detail::bytesStored(allowed);
-    if (allowed < size) {
-        detail::reachStep(detail::FileStep::writeStopped);
+    if (injected && !detail::storedWhole(allowed, size)) {
         errno = ENOSPC;
         return false;
     }
@@ -318,86 +291,34 @@ bool overwrite(int fd, std::string_view bytes, bool injected)
         && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fdatasync(fd) == 0;
 }
 
-// Rewrites the open file target in place with bytes. The previous content
-// goes first into a recovery copy on the disk; then the space is reserved,
-// the bytes are written and flushed, and the copy is removed. A failure
-// part-way puts the previous content back; a kill leaves the copy for
-// recoverInterruptedWrite(). Refused (nothing changed) without a recovery
-// folder or when the file cannot be read.
-bool writeInPlace(int fd, const std::filesystem::path &target, std::string_view bytes)
-{
-    const std::filesystem::path folder = recoveryFolder();
-    if (folder.empty())
-        return false;
-    std::error_code error;
-    if (std::filesystem::create_directories(folder, error))
-        ::chmod(folder.c_str(), 0700);
-    if (error)
-        return false;
+// An open file as an in-place write reaches it: fd, held open for writing,
+// and target, its name.
+class InPlaceDescriptor : public detail::InPlaceFile {
+public:
+    InPlaceDescriptor(int fd, const std::filesystem::path &target) : m_fd(fd), m_target(target) {}
 
-    // The file as it is: read through a descriptor of its own, which must
-    // be the file that is held open for writing.
-    struct stat held {};
-    struct stat read {};
-    Descriptor reader(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (reader.get() < 0 || ::fstat(fd, &held) != 0 || ::fstat(reader.get(), &read) != 0
-        || held.st_ino != read.st_ino || held.st_dev != read.st_dev)
-        return false;
-    const FileContent current = readDescriptor(reader.get());
-    if (!current.exact)
-        return false;
-
-    // The previous content is the file's, unless a copy is still there from
-    // a write that was cut short and the file is not that write's result:
-    // then the file is a mixture and the copy's previous content is the one
-    // to keep.
-    const std::filesystem::path absolute = detail::recoveryTarget(target);
-    const std::filesystem::path copyPath = detail::recoveryCopyPath(folder, absolute);
-    std::string_view previous = current.bytes;
-    const FileContent leftover = readWholeFile(copyPath);
-    detail::RecoveryHeader header;
-    bool leftoverKept = false;
-    if (leftover.exact && !leftover.missing && detail::parseRecoveryHeader(leftover.bytes, header)
-        && header.target == utf8FromPath(absolute)
-        && !(current.bytes.size() == header.newSize && detail::contentHash(current.bytes) == header.newHash)) {
-        previous = std::string_view(leftover.bytes).substr(header.length);
-        leftoverKept = true;
+    FileContent read() override
+    {
+        // The file as it is: read through a descriptor of its own, which
+        // must be the file that is held open for writing.
+        struct stat held {};
+        struct stat read {};
+        Descriptor reader(::open(m_target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (reader.get() < 0 || ::fstat(m_fd, &held) != 0 || ::fstat(reader.get(), &read) != 0
+            || held.st_ino != read.st_ino || held.st_dev != read.st_dev)
+            return FileContent();
+        return readDescriptor(reader.get());
     }
-
-    // Injected faults stand for the file's own disk, not the cache's.
-    detail::FileFaults *const faults = std::exchange(detail::fileFaults, nullptr);
-    AtomicFile copy(copyPath, Durability::systemCrash);
-    const bool kept = copy.open() && copy.write(detail::recoveryHeader(absolute, bytes)) && copy.write(previous)
-        && copy.commit();
-    detail::fileFaults = faults;
-    if (!kept)
-        return false;
-
-    if (!reserveSpace(fd, static_cast<off_t>(current.bytes.size()), static_cast<off_t>(bytes.size()))) {
-        if (!leftoverKept)
-            ::unlink(copyPath.c_str());
-        return false;
+    bool reserve(std::size_t currentSize, std::size_t size) override
+    {
+        return reserveSpace(m_fd, static_cast<off_t>(currentSize), static_cast<off_t>(size));
     }
-    detail::reachStep(detail::FileStep::recoveryKept);
-    if (overwrite(fd, bytes, true)) {
-        ::unlink(copyPath.c_str());
-        return true;
-    }
-    // Back to the previous content, whose space the file had; the copy goes
-    // only once that is on the disk.
-    if (overwrite(fd, previous, false))
-        ::unlink(copyPath.c_str());
-    return false;
-}
+    bool overwrite(std::string_view bytes, bool injected) override { return yunque::overwrite(m_fd, bytes, injected); }
 
-// Removes the recovery copy of a file that has just been written whole: it
-// would otherwise put older content back at the next start.
-void forgetRecoveryCopy(const std::filesystem::path &destination)
-{
-    const std::filesystem::path folder = recoveryFolder();
-    if (!folder.empty())
-        ::unlink(detail::recoveryCopyPath(folder, detail::recoveryTarget(destination)).c_str());
-}
+private:
+    int m_fd;
+    const std::filesystem::path &m_target;
+};
 
 } // namespace
 
@@ -448,9 +369,8 @@ std::string systemErrorText(int error)
     return std::strerror(error);
 }
 
-std::string failureReason(int error)
+detail::Reason detail::reasonOf(int error)
 {
-    using detail::Reason;
     Reason reason = Reason::other;
     switch (error) {
     case EACCES:
@@ -488,9 +408,7 @@ std::string failureReason(int error)
             reason = Reason::readOnlyFile;
         break;
     }
-    if (reason == Reason::other)
-        return systemErrorText(error);
-    return std::string(detail::reasonText(reason));
+    return reason;
 }
 
 FileContent readWholeFile(const std::filesystem::path &path)
@@ -509,27 +427,15 @@ FileContent readWholeFile(const std::filesystem::path &path)
     return readDescriptor(file.get());
 }
 
-bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes, Durability durability)
+bool AtomicFile::writeInPlaceInstead(std::string_view bytes)
 {
-    if (path.empty())
+    // A file with several names, or one whose folder refused the temporary
+    // file or its rename, through the descriptor that holds its lock.
+    if (m_existing == noHandle || !(m_existingLinks > 1 || m_refusedByFolder))
         return false;
-
-    AtomicFile replacement(path, durability);
-    // A file with several names is written in place: a replacement would
-    // leave the other names on the old content.
-    const bool opened = replacement.open();
-    if (opened && replacement.m_existingLinks <= 1) {
-        replacement.write(bytes);
-        if (replacement.commit()) {
-            forgetRecoveryCopy(replacement.destination());
-            return true;
-        }
-    }
-    if (replacement.m_existing == AtomicFile::noHandle
-        || !(replacement.m_existingLinks > 1 || replacement.m_refusedByFolder))
-        return false;
-    replacement.dropTemporary();
-    return writeInPlace(static_cast<int>(replacement.m_existing), replacement.destination(), bytes);
+    dropTemporary();
+    InPlaceDescriptor file(static_cast<int>(m_existing), m_destination);
+    return detail::writeInPlace(file, m_destination, bytes);
 }
 
 bool createEmptyFile(const std::filesystem::path &path)
@@ -613,21 +519,25 @@ std::filesystem::path recoveryFolder()
 
 namespace detail {
 
-std::filesystem::path recoveryTarget(const std::filesystem::path &path)
+std::filesystem::path followLinks(const std::filesystem::path &path)
+{
+    return resolveLinks(path);
+}
+
+void removeFile(const std::filesystem::path &path)
+{
+    ::unlink(path.c_str());
+}
+
+bool createRecoveryFolder(const std::filesystem::path &folder)
 {
     std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(resolveLinks(path), error);
-    return error ? path : absolute;
+    if (std::filesystem::create_directories(folder, error))
+        ::chmod(folder.c_str(), 0700);
+    return !error;
 }
 
 } // namespace detail
-
-bool AtomicFile::fail(int error)
-{
-    if (m_error == 0)
-        m_error = error != 0 ? error : EIO;
-    return false;
-}
 
 bool AtomicFile::checkDestination()
 {
@@ -738,11 +648,8 @@ bool AtomicFile::writeAll(const char *next, std::size_t left)
             return fail(ENOSPC);
         done += static_cast<std::size_t>(written);
     }
-    detail::bytesStored(allowed);
-    if (allowed < left) {
-        detail::reachStep(detail::FileStep::writeStopped);
+    if (!detail::storedWhole(allowed, left))
         return fail(ENOSPC);
-    }
     return true;
 }
 
@@ -750,16 +657,6 @@ void AtomicFile::closeTemporary()
 {
     if (m_handle != noHandle)
         ::close(static_cast<int>(std::exchange(m_handle, noHandle)));
-}
-
-void AtomicFile::dropTemporary()
-{
-    closeTemporary();
-    if (!m_temporary.empty()) {
-        ::unlink(m_temporary.c_str());
-        m_temporary.clear();
-    }
-    m_buffer.clear();
 }
 
 void AtomicFile::closeExisting()
@@ -824,12 +721,6 @@ bool AtomicFile::commit()
     if (m_durability == Durability::systemCrash && !syncFolder(folder))
         return fail(errno);
     return true;
-}
-
-void AtomicFile::discard()
-{
-    dropTemporary();
-    closeExisting();
 }
 
 } // namespace yunque

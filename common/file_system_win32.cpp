@@ -2,12 +2,12 @@
 // only: the C runtime's POSIX emulation garbles non-ASCII names and cannot
 // rename over an existing file.
 #include "common/file_system.h"
+#include "common/file_system_detail.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <optional>
 #include <random>
 #include <string>
@@ -18,6 +18,7 @@ namespace yunque {
 const int AtomicFile::notOpenError = ERROR_INVALID_HANDLE;
 const int readOnlyFileError = ERROR_FILE_READ_ONLY;
 const int fileInUseError = ERROR_SHARING_VIOLATION;
+const int detail::unknownError = ERROR_GEN_FAILURE;
 
 namespace {
 
@@ -105,9 +106,7 @@ bool writeNewContent(HANDLE file, const char *data, std::size_t size)
     const std::size_t allowed = detail::bytesAllowed(size);
     if (!writeFully(file, data, allowed))
         return false;
-    detail::bytesStored(allowed);
-    if (allowed < size) {
-        detail::reachStep(detail::FileStep::writeStopped);
+    if (!detail::storedWhole(allowed, size)) {
         ::SetLastError(ERROR_DISK_FULL);
         return false;
     }
@@ -124,32 +123,8 @@ FileContent readHandle(HANDLE file)
     LARGE_INTEGER start {};
     if (!::GetFileSizeEx(file, &size) || size.QuadPart > INT32_MAX || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
         return content;
-
-    const auto bytes = static_cast<std::size_t>(size.QuadPart > 0 ? size.QuadPart : 0);
-    try {
-        content.bytes.resize(bytes);
-    } catch (const std::bad_alloc &) {
-        content.bytes = ByteData();
-        return content;
-    }
-    const std::int64_t got = readFully(file, content.bytes.data(), bytes);
-    if (got < 0) {
-        content.bytes = ByteData();
-        return content;
-    }
-    content.bytes.resize(static_cast<std::size_t>(got));
-    if (static_cast<std::size_t>(got) < bytes)
-        return content;
-
-    // A file that has grown since its size was taken is not what was read.
-    char probe = 0;
-    const std::int64_t more = readFully(file, &probe, 1);
-    if (more < 0) {
-        content.bytes = ByteData();
-        return content;
-    }
-    content.exact = more == 0;
-    return content;
+    return detail::readSized(static_cast<std::size_t>(size.QuadPart > 0 ? size.QuadPart : 0),
+                             [file](char *data, std::size_t count) { return readFully(file, data, count); });
 }
 
 // Gives a new write the space of size bytes before any byte of the file
@@ -190,72 +165,21 @@ bool overwrite(HANDLE file, std::string_view bytes, bool injected)
     return written && ::SetEndOfFile(file) && ::FlushFileBuffers(file);
 }
 
-// Rewrites the open file target in place with bytes, as on POSIX systems:
-// the previous content goes first into a recovery copy on the disk; then the
-// space is reserved, the bytes are written and flushed, and the copy is
-// removed. A failure part-way puts the previous content back; a kill leaves
-// the copy for recoverInterruptedWrite(). Refused (nothing changed) without
-// a recovery folder or when the file cannot be read.
-bool writeInPlace(HANDLE file, const std::filesystem::path &target, std::string_view bytes)
-{
-    const std::filesystem::path folder = recoveryFolder();
-    if (folder.empty())
-        return false;
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error)
-        return false;
-    const FileContent current = readHandle(file);
-    if (!current.exact)
-        return false;
+// An open file as an in-place write reaches it.
+class InPlaceHandle : public detail::InPlaceFile {
+public:
+    explicit InPlaceHandle(HANDLE file) : m_file(file) {}
 
-    // A copy left by a write that was cut short holds the content to keep
-    // when the file is not that write's result.
-    const std::filesystem::path absolute = detail::recoveryTarget(target);
-    const std::filesystem::path copyPath = detail::recoveryCopyPath(folder, absolute);
-    std::string_view previous = current.bytes;
-    const FileContent leftover = readWholeFile(copyPath);
-    detail::RecoveryHeader header;
-    bool leftoverKept = false;
-    if (leftover.exact && !leftover.missing && detail::parseRecoveryHeader(leftover.bytes, header)
-        && header.target == utf8FromPath(absolute)
-        && !(current.bytes.size() == header.newSize && detail::contentHash(current.bytes) == header.newHash)) {
-        previous = std::string_view(leftover.bytes).substr(header.length);
-        leftoverKept = true;
+    FileContent read() override { return readHandle(m_file); }
+    bool reserve(std::size_t, std::size_t size) override { return reserveSpace(m_file, size); }
+    bool overwrite(std::string_view bytes, bool injected) override
+    {
+        return yunque::overwrite(m_file, bytes, injected);
     }
 
-    // Injected faults stand for the file's own disk, not the cache's.
-    detail::FileFaults *const faults = std::exchange(detail::fileFaults, nullptr);
-    AtomicFile copy(copyPath, Durability::systemCrash);
-    const bool kept = copy.open() && copy.write(detail::recoveryHeader(absolute, bytes)) && copy.write(previous)
-        && copy.commit();
-    detail::fileFaults = faults;
-    if (!kept)
-        return false;
-    const std::wstring copyName = systemPath(copyPath);
-
-    if (!reserveSpace(file, bytes.size())) {
-        if (!leftoverKept)
-            ::DeleteFileW(copyName.c_str());
-        return false;
-    }
-    detail::reachStep(detail::FileStep::recoveryKept);
-    if (overwrite(file, bytes, true)) {
-        ::DeleteFileW(copyName.c_str());
-        return true;
-    }
-    if (overwrite(file, previous, false))
-        ::DeleteFileW(copyName.c_str());
-    return false;
-}
-
-// Removes the recovery copy of a file that has just been written whole.
-void forgetRecoveryCopy(const std::filesystem::path &destination)
-{
-    const std::filesystem::path folder = recoveryFolder();
-    if (!folder.empty())
-        ::DeleteFileW(systemPath(detail::recoveryCopyPath(folder, detail::recoveryTarget(destination))).c_str());
-}
+private:
+    HANDLE m_file;
+};
 
 // The start of a temporary file's name for a destination name: "." + name +
 // "." + six characters must itself be a valid name, so a name near the
@@ -342,9 +266,8 @@ std::string systemErrorText(int error)
     return utf8;
 }
 
-std::string failureReason(int error)
+detail::Reason detail::reasonOf(int error)
 {
-    using detail::Reason;
     Reason reason = Reason::other;
     switch (static_cast<DWORD>(error)) {
     case ERROR_ACCESS_DENIED:
@@ -389,9 +312,7 @@ std::string failureReason(int error)
     default:
         break;
     }
-    if (reason == Reason::other)
-        return systemErrorText(error);
-    return std::string(detail::reasonText(reason));
+    return reason;
 }
 
 FileContent readWholeFile(const std::filesystem::path &path)
@@ -409,28 +330,19 @@ FileContent readWholeFile(const std::filesystem::path &path)
     return readHandle(file.get());
 }
 
-bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes, Durability durability)
+bool AtomicFile::writeInPlaceInstead(std::string_view bytes)
 {
-    if (path.empty())
-        return false;
-    AtomicFile replacement(path, durability);
-    if (replacement.open()) {
-        replacement.write(bytes);
-        if (replacement.commit()) {
-            forgetRecoveryCopy(replacement.destination());
-            return true;
-        }
-    }
     // ReplaceFileW keeps hard links, so only a folder that refuses the
     // temporary file or the replacement sends an existing file in place.
-    if (replacement.m_existingLinks == 0 || !replacement.m_refusedByFolder)
+    if (m_existingLinks == 0 || !m_refusedByFolder)
         return false;
-    replacement.dropTemporary();
-    Handle existing(::CreateFileW(systemPath(replacement.destination()).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    dropTemporary();
+    Handle existing(::CreateFileW(systemPath(m_destination).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!existing.valid() || ::GetFileType(existing.get()) != FILE_TYPE_DISK)
         return false;
-    return writeInPlace(existing.get(), replacement.destination(), bytes);
+    InPlaceHandle file(existing.get());
+    return detail::writeInPlace(file, m_destination, bytes);
 }
 
 bool createEmptyFile(const std::filesystem::path &path)
@@ -476,21 +388,24 @@ std::filesystem::path recoveryFolder()
 
 namespace detail {
 
-std::filesystem::path recoveryTarget(const std::filesystem::path &path)
+std::filesystem::path followLinks(const std::filesystem::path &path)
+{
+    return path;
+}
+
+void removeFile(const std::filesystem::path &path)
+{
+    ::DeleteFileW(systemPath(path).c_str());
+}
+
+bool createRecoveryFolder(const std::filesystem::path &folder)
 {
     std::error_code error;
-    std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    return error ? path : absolute;
+    std::filesystem::create_directories(folder, error);
+    return !error;
 }
 
 } // namespace detail
-
-bool AtomicFile::fail(int error)
-{
-    if (m_error == 0)
-        m_error = error != 0 ? error : ERROR_GEN_FAILURE;
-    return false;
-}
 
 bool AtomicFile::checkDestination()
 {
@@ -632,26 +547,10 @@ bool AtomicFile::commit()
     return true;
 }
 
-void AtomicFile::dropTemporary()
-{
-    closeTemporary();
-    if (!m_temporary.empty()) {
-        ::DeleteFileW(systemPath(m_temporary).c_str());
-        m_temporary.clear();
-    }
-    m_buffer.clear();
-}
-
 void AtomicFile::closeExisting()
 {
     // The existing file is not kept open on Windows (see checkDestination).
     m_existing = noHandle;
-}
-
-void AtomicFile::discard()
-{
-    dropTemporary();
-    closeExisting();
 }
 
 } // namespace yunque

@@ -8,6 +8,7 @@
 #include "gui_test_base.h"
 #include "support/result_list_titles.h"
 #include "support/scoped_events_hook.h"
+#include "support/worksheet_records.h"
 
 #include "app/file_dialog_component.h"
 #include "app/main_window.h"
@@ -25,6 +26,7 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -38,28 +40,17 @@ namespace yunque::test {
 
 using Rows = QList<QByteArrayList>;
 
-inline QByteArray le16(int value)
-{
-    const char bytes[2] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF)};
-    return QByteArray(bytes, 2);
-}
-
 // The worksheet a grid of code page 936 texts must become, built from the
 // record layout independently of the writer.
 inline QByteArray worksheet(const Rows &rows)
 {
-    QByteArray out = QByteArray::fromHex("090808000000100000000000");
-    for (int row = 0; row < rows.size(); ++row) {
-        for (int column = 0; column < rows[row].size(); ++column) {
-            const QByteArray &text = rows[row][column];
-            if (text.isEmpty())
-                out += le16(0x0201) + le16(6) + le16(row) + le16(column) + le16(0x17);
-            else
-                out += le16(0x0204) + le16(int(text.size()) + 8) + le16(row) + le16(column) + le16(0)
-                       + le16(int(text.size())) + text;
-        }
+    TextRows texts;
+    for (const QByteArrayList &row : rows) {
+        texts.emplace_back();
+        for (const QByteArray &text : row)
+            texts.back().push_back(text.toStdString());
     }
-    return out + QByteArray::fromHex("0a000000");
+    return QByteArray::fromStdString(expectedStream(texts));
 }
 
 // The results list's column titles as the export writes them.
@@ -115,6 +106,18 @@ inline void prepareExportTests()
     QStandardPaths::setTestModeEnabled(true);
     loadToolkitTranslations(*qApp);
 }
+
+// Base of the export test classes: a fresh temporary folder for each test,
+// in which path() names a file. The classes' own slots call
+// prepareExportTests() and newFolder(): slots of a base class reach the test
+// runner only through moc, which this header does not go through.
+class ExportTestBase : public GuiTestBase {
+protected:
+    void newFolder() { m_dir.emplace(); }
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    std::optional<QTemporaryDir> m_dir;
+};
 
 // A moment at which an export lets the window handle events. The export
 // yields after every cell it copies (the column titles first, then the

@@ -26,16 +26,12 @@
 using namespace yunque;
 using namespace yunque::test;
 
-class ExportDialogTest : public GuiTestBase {
+class ExportDialogTest : public ExportTestBase {
     Q_OBJECT
-
-private:
-    std::optional<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 
 private slots:
     void initTestCase() { prepareExportTests(); }
-    void init() { m_dir.emplace(); }
+    void init() { newFolder(); }
 
     void filterConversion_data()
     {

@@ -28,16 +28,12 @@ const QString noItem = QStringLiteral("<no item>");
 
 } // namespace
 
-class ExportLifetimeTest : public GuiTestBase {
+class ExportLifetimeTest : public ExportTestBase {
     Q_OBJECT
-
-private:
-    std::optional<QTemporaryDir> m_dir;
-    QString path(const QString &name) const { return m_dir->filePath(name); }
 
 private slots:
     void initTestCase() { prepareExportTests(); }
-    void init() { m_dir.emplace(); }
+    void init() { newFolder(); }
 
     void exportedContents_data()
     {

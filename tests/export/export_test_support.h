@@ -38,6 +38,8 @@ inline void PrintTo(const CellGrid &grid, std::ostream *out)
 
 namespace yunque::test {
 
+using Rows = TextRows;
+
 inline Rows rowsOf(const CellGrid &grid)
 {
     Rows rows(grid.rowCount());

@@ -13,7 +13,7 @@
 namespace yunque::test {
 
 // Rows of cell texts in code page 936.
-using Rows = std::vector<std::vector<std::string>>;
+using TextRows = std::vector<std::vector<std::string>>;
 
 inline std::string bytes(std::initializer_list<int> values)
 {
@@ -48,7 +48,7 @@ inline std::string blankRecord(unsigned row, unsigned column)
 }
 
 // The stream a grid of texts gives, built record by record.
-inline std::string expectedStream(const Rows &rows)
+inline std::string expectedStream(const TextRows &rows)
 {
     std::string out = bofRecord();
     for (std::size_t row = 0; row < rows.size(); ++row)
