@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
-#include <QLocale>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>

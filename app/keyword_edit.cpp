@@ -92,8 +92,7 @@ UndoState KeywordEdit::undoState() const
 
 void KeywordEdit::wrapAnywhere(bool anywhere)
 {
-    const QTextOption::WrapMode mode
-        = anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    const QTextOption::WrapMode mode = anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
     if (wordWrapMode() != mode)
         setWordWrapMode(mode);
 }
@@ -150,8 +149,8 @@ void KeywordEdit::keyPressEvent(QKeyEvent *event)
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (modifiers & Qt::ShiftModifier)
         && (modifiers & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier) {
         QKeyEvent plain(event->type(), key, modifiers & ~Qt::ShiftModifier, event->nativeScanCode(),
-                        event->nativeVirtualKey(), event->nativeModifiers(), event->text(),
-                        event->isAutoRepeat(), event->count(), event->device());
+                        event->nativeVirtualKey(), event->nativeModifiers(), event->text(), event->isAutoRepeat(),
+                        event->count(), event->device());
         QPlainTextEdit::keyPressEvent(&plain);
         event->setAccepted(plain.isAccepted());
         return;
@@ -261,8 +260,7 @@ void KeywordEdit::onContentsChange(int position, int removed, int added)
     // are the same ones, and the first one the change can touch has the
     // number of the block in which it starts.
     const auto first = static_cast<std::size_t>(doc.findBlock(static_cast<int>(start)).blockNumber());
-    const LineBreaks::Update update
-        = m_breaks.apply(undo, first, separatorsIn(removedText), separatorsIn(addedText));
+    const LineBreaks::Update update = m_breaks.apply(undo, first, separatorsIn(removedText), separatorsIn(addedText));
     const auto blocks = static_cast<std::size_t>(doc.blockCount());
     if (update == LineBreaks::Update::Failed || m_breaks.size() + 1 != blocks || m_lines.size() != blocks) {
         resynchronise();

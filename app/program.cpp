@@ -11,8 +11,8 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
-#include <QWindow>
 #include <QTranslator>
+#include <QWindow>
 
 #include <cstdlib>
 #include <filesystem>

@@ -23,16 +23,16 @@ xcb_connection_t *connection()
 }
 
 // Interns several atoms with one round trip to the server.
-template<std::size_t N>
+template <std::size_t N>
 std::array<xcb_atom_t, N> atoms(xcb_connection_t *c, const char *const (&names)[N])
 {
-    std::array<xcb_intern_atom_cookie_t, N> cookies {};
+    std::array<xcb_intern_atom_cookie_t, N> cookies{};
     for (std::size_t i = 0; i < N; ++i)
         cookies[i] = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(names[i])), names[i]);
-    std::array<xcb_atom_t, N> result {};
+    std::array<xcb_atom_t, N> result{};
     for (std::size_t i = 0; i < N; ++i) {
         xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookies[i], nullptr);
-        result[i] = reply ? reply->atom : xcb_atom_t {XCB_ATOM_NONE};
+        result[i] = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
         std::free(reply);
     }
     return result;
@@ -41,7 +41,7 @@ std::array<xcb_atom_t, N> atoms(xcb_connection_t *c, const char *const (&names)[
 xcb_window_t rootOf(xcb_connection_t *c, xcb_window_t window)
 {
     xcb_get_geometry_reply_t *reply = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
-    const xcb_window_t root = reply ? reply->root : xcb_window_t {XCB_WINDOW_NONE};
+    const xcb_window_t root = reply ? reply->root : xcb_window_t{XCB_WINDOW_NONE};
     std::free(reply);
     return root;
 }
@@ -50,8 +50,8 @@ xcb_window_t rootOf(xcb_connection_t *c, xcb_window_t window)
 // supported hints (_NET_SUPPORTED).
 bool managerSupports(xcb_connection_t *c, xcb_window_t root, xcb_atom_t supported, xcb_atom_t wanted)
 {
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
+    xcb_get_property_reply_t *reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, root, supported, XCB_ATOM_ATOM, 0, 4096), nullptr);
     bool found = false;
     if (reply && reply->format == 32) {
         const auto *atoms = static_cast<const xcb_atom_t *>(xcb_get_property_value(reply));
@@ -65,13 +65,13 @@ bool managerSupports(xcb_connection_t *c, xcb_window_t root, xcb_atom_t supporte
 
 bool readExtents(xcb_connection_t *c, xcb_window_t window, xcb_atom_t extents, QMargins &margins)
 {
-    xcb_get_property_reply_t *reply = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
+    xcb_get_property_reply_t *reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
     bool found = false;
     if (reply && reply->format == 32 && xcb_get_property_value_length(reply) == 16) {
         const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(reply));
-        margins = QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]),
-                           static_cast<int>(v[3]));
+        margins =
+            QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[3]));
         found = true;
     }
     std::free(reply);
@@ -157,7 +157,7 @@ private:
         const auto id = static_cast<xcb_window_t>(window.winId());
         Watch &entry = m_watches[id];
         if (entry.widget != &window) {
-            entry = Watch {&window, {}, {}};
+            entry = Watch{&window, {}, {}};
             QObject::connect(&window, &QObject::destroyed, [this, id] { m_watches.erase(id); });
         }
         return entry;
@@ -202,7 +202,7 @@ bool requestFrameExtents(QWidget &window)
     if (root == XCB_WINDOW_NONE || !managerSupports(c, root, supported, request))
         return false;
 
-    xcb_client_message_event_t event {};
+    xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = id;

@@ -78,7 +78,10 @@ std::filesystem::path folderOf(const std::filesystem::path &path)
 // Closes a descriptor on every path out of a function.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
+    explicit Descriptor(int fd)
+        : m_fd(fd)
+    {
+    }
     ~Descriptor()
     {
         if (m_fd >= 0)
@@ -143,8 +146,7 @@ bool writeAt(int fd, const char *data, std::size_t size, off_t offset, bool inje
     std::size_t allowed = injected ? detail::bytesAllowed(size) : size;
     std::size_t done = 0;
     while (done < allowed) {
-        const ssize_t written =
-            ::pwrite(fd, data + done, allowed - done, offset + static_cast<off_t>(done));
+        const ssize_t written = ::pwrite(fd, data + done, allowed - done, offset + static_cast<off_t>(done));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -288,14 +290,18 @@ bool reserveSpace(int fd, off_t oldSize, off_t size)
 bool overwrite(int fd, std::string_view bytes, bool injected)
 {
     return writeAt(fd, bytes.data(), bytes.size(), 0, injected)
-        && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fdatasync(fd) == 0;
+           && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fdatasync(fd) == 0;
 }
 
 // An open file as an in-place write reaches it: fd, held open for writing,
 // and target, its name.
 class InPlaceDescriptor : public detail::InPlaceFile {
 public:
-    InPlaceDescriptor(int fd, const std::filesystem::path &target) : m_fd(fd), m_target(target) {}
+    InPlaceDescriptor(int fd, const std::filesystem::path &target)
+        : m_fd(fd)
+        , m_target(target)
+    {
+    }
 
     FileContent read() override
     {

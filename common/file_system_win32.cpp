@@ -33,7 +33,10 @@ constexpr std::size_t largestPiece = std::size_t{1} << 30;
 // Closes a handle on every path out of a function.
 class Handle {
 public:
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    explicit Handle(HANDLE handle)
+        : m_handle(handle)
+    {
+    }
     ~Handle()
     {
         if (valid())
@@ -119,9 +122,10 @@ FileContent readHandle(HANDLE file)
     FileContent content;
     if (::GetFileType(file) != FILE_TYPE_DISK)
         return content;
-    LARGE_INTEGER size {};
-    LARGE_INTEGER start {};
-    if (!::GetFileSizeEx(file, &size) || size.QuadPart > INT32_MAX || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+    LARGE_INTEGER size{};
+    LARGE_INTEGER start{};
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart > INT32_MAX
+        || !::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
         return content;
     return detail::readSized(static_cast<std::size_t>(size.QuadPart > 0 ? size.QuadPart : 0),
                              [file](char *data, std::size_t count) { return readFully(file, data, count); });
@@ -135,7 +139,7 @@ bool reserveSpace(HANDLE file, std::size_t size)
         ::SetLastError(static_cast<DWORD>(detail::fileFaults->reserveError));
         return false;
     }
-    FILE_ALLOCATION_INFO allocation {};
+    FILE_ALLOCATION_INFO allocation{};
     allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
     if (::SetFileInformationByHandle(file, FileAllocationInfo, &allocation, sizeof allocation))
         return true;
@@ -144,12 +148,12 @@ bool reserveSpace(HANDLE file, std::size_t size)
         return false;
     // Without allocation control: a growing file is made its new size
     // first, which the recovery copy covers.
-    LARGE_INTEGER current {};
+    LARGE_INTEGER current{};
     if (!::GetFileSizeEx(file, &current))
         return false;
     if (static_cast<std::size_t>(current.QuadPart) >= size)
         return true;
-    LARGE_INTEGER end {};
+    LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(size);
     return ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
@@ -157,18 +161,21 @@ bool reserveSpace(HANDLE file, std::size_t size)
 // Puts bytes at the file's start, cuts it there and flushes it to the disk.
 bool overwrite(HANDLE file, std::string_view bytes, bool injected)
 {
-    LARGE_INTEGER start {};
+    LARGE_INTEGER start{};
     if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
         return false;
-    const bool written = injected ? writeNewContent(file, bytes.data(), bytes.size())
-                                  : writeFully(file, bytes.data(), bytes.size());
+    const bool written =
+        injected ? writeNewContent(file, bytes.data(), bytes.size()) : writeFully(file, bytes.data(), bytes.size());
     return written && ::SetEndOfFile(file) && ::FlushFileBuffers(file);
 }
 
 // An open file as an in-place write reaches it.
 class InPlaceHandle : public detail::InPlaceFile {
 public:
-    explicit InPlaceHandle(HANDLE file) : m_file(file) {}
+    explicit InPlaceHandle(HANDLE file)
+        : m_file(file)
+    {
+    }
 
     FileContent read() override { return readHandle(m_file); }
     bool reserve(std::size_t, std::size_t size) override { return reserveSpace(m_file, size); }
@@ -199,7 +206,7 @@ std::wstring temporaryStem(const std::wstring &name)
 // be deleted.
 void removeStaleTemporaries(const std::filesystem::path &folder, const std::wstring &stem)
 {
-    WIN32_FIND_DATAW found {};
+    WIN32_FIND_DATAW found{};
     const std::wstring pattern = systemPath(folder / (L"." + stem + L".*"));
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
@@ -249,20 +256,19 @@ std::filesystem::path programFile()
 std::string systemErrorText(int error)
 {
     wchar_t *message = nullptr;
-    const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t *>(&message), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t *>(&message), 0, nullptr);
     if (length == 0 || message == nullptr)
         return "Windows error " + std::to_string(error);
     std::wstring text(message, length);
     ::LocalFree(message);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
         text.pop_back();
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
-                          nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
     return utf8;
 }
 
@@ -349,8 +355,8 @@ bool createEmptyFile(const std::filesystem::path &path)
 {
     if (path.empty())
         return false;
-    Handle file(::CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(
+        ::CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid() && file.close();
 }
 
@@ -359,8 +365,8 @@ int copyToNewFile(const std::filesystem::path &from, const std::filesystem::path
     const std::wstring target = systemPath(to);
     if (!::CopyFileW(systemPath(from).c_str(), target.c_str(), TRUE))
         return static_cast<int>(::GetLastError());
-    Handle copy(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr));
+    Handle copy(
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (copy.valid() && ::FlushFileBuffers(copy.get()) && copy.close())
         return 0;
     const int error = static_cast<int>(::GetLastError());
@@ -424,8 +430,8 @@ bool AtomicFile::checkDestination()
     // Opened for writing and shared with no one: the check that it is a
     // writable file nobody else has open. Closed again at once, as the
     // replacement needs the file to be open nowhere.
-    Handle existing(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+    Handle existing(
+        ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!existing.valid())
         return fail(static_cast<int>(::GetLastError()));
     if (::GetFileType(existing.get()) != FILE_TYPE_DISK)
@@ -456,8 +462,7 @@ bool AtomicFile::open()
     }
 
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path temporary =
-            m_destination.parent_path() / (L"." + stem + L"." + randomSuffix());
+        const std::filesystem::path temporary = m_destination.parent_path() / (L"." + stem + L"." + randomSuffix());
         // Shared with no one until it is closed.
         const HANDLE file = ::CreateFileW(systemPath(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -527,8 +532,8 @@ bool AtomicFile::commit()
             }
             // Not every implementation carries the attributes over; the ones
             // a user sets are put back (the read-only one never got here).
-            constexpr DWORD userAttributes =
-                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+            constexpr DWORD userAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+                                             | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
             if (replaced) {
                 const DWORD now = ::GetFileAttributesW(target.c_str());
                 if (now != INVALID_FILE_ATTRIBUTES && (now & userAttributes) != (attributes & userAttributes))

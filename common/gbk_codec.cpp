@@ -91,8 +91,7 @@ std::size_t codePageSlot(unsigned lead, unsigned trail)
 // 10 x 126 x 10 below the first byte.
 std::size_t fourByteIndex(const unsigned char *p)
 {
-    return ((std::size_t(p[0] - gbkLeadFirst) * 10 + (p[1] - 0x30)) * 126 + (p[2] - gbkLeadFirst)) * 10
-        + (p[3] - 0x30);
+    return ((std::size_t(p[0] - gbkLeadFirst) * 10 + (p[1] - 0x30)) * 126 + (p[2] - gbkLeadFirst)) * 10 + (p[3] - 0x30);
 }
 
 char *writeFourByte(char *out, std::size_t index)
@@ -133,9 +132,9 @@ struct Tables {
 // surrogate, ignoring the code page: false when GB18030 has none.
 bool writeGb18030(const Tables &t, char16_t c, char *&out)
 {
-    const auto twoByte = std::lower_bound(
-        gb18030TwoByteCodes.begin(), gb18030TwoByteCodes.end(), c,
-        [](const Gb18030TwoByteCode &entry, char16_t value) { return entry.character < value; });
+    const auto twoByte =
+        std::lower_bound(gb18030TwoByteCodes.begin(), gb18030TwoByteCodes.end(), c,
+                         [](const Gb18030TwoByteCode &entry, char16_t value) { return entry.character < value; });
     if (twoByte != gb18030TwoByteCodes.end() && twoByte->character == c) {
         *out++ = char(twoByte->code >> 8);
         *out++ = char(twoByte->code & 0xFF);

@@ -123,16 +123,19 @@ using enum ControlKind;
 using enum ControlStyle;
 using enum ControlFlags;
 
+// clang-format off
 inline constexpr ControlDefinition disclaimerWindowControls[] = {
     // name    kind        style         left, top, width, height  text at creation       flags
     {u"按钮1", PushButton, Plain,        {43, 130, 144, 32},       u"同意申明并进入软件", Visible | Enabled | TabStop},
     {u"标签1", Label,      WrappedLabel, {23, 15, 184, 105},       disclaimerStatement,   Visible | Enabled},
 };
+// clang-format on
 
 inline constexpr std::u16string_view disclaimerWindowTabOrder[] = {u"按钮1"};
 
 inline constexpr std::u16string_view keywordBoxCaption = u"关键词采集！一行 一个 关键词，请注意换行！！！";
 
+// clang-format off
 inline constexpr ControlDefinition mainWindowControls[] = {
     // name          kind        style           left, top, width, height  text at creation   flags
     {u"标签1",       Label,      OneLineLabel,   {8, 8, 64, 24},           u"作品地址：",     Visible | Enabled},
@@ -144,6 +147,7 @@ inline constexpr ControlDefinition mainWindowControls[] = {
     {u"按钮3",       PushButton, Plain,          {7, 379, 64, 29},         u"导出表格",       Visible | Enabled | TabStop},
     {u"通用对话框1", FileDialog, Plain,          {360, 152, 32, 24},       u"",               Enabled},
 };
+// clang-format on
 
 inline constexpr std::u16string_view mainWindowTabOrder[] = {
     u"编辑框1", u"按钮1", u"超级列表框1", u"编辑框2", u"按钮3",
@@ -152,12 +156,12 @@ inline constexpr std::u16string_view mainWindowTabOrder[] = {
 } // namespace design
 
 // The statement shown at start.
-inline constexpr WindowDefinition disclaimerWindowDefinition {
+inline constexpr WindowDefinition disclaimerWindowDefinition{
     u"公众号:青禾馆", {258, 213}, design::disclaimerWindowControls, design::disclaimerWindowTabOrder, u"按钮1",
 };
 
 // The working window.
-inline constexpr WindowDefinition mainWindowDefinition {
+inline constexpr WindowDefinition mainWindowDefinition{
     u"公众号:青禾馆-云雀速录", {724, 443}, design::mainWindowControls, design::mainWindowTabOrder, u"编辑框1",
 };
 
@@ -183,7 +187,7 @@ struct FileFilterDefinition {
 
 // The export's save dialog: its one filter pair (selected), and the extension
 // added to a name typed without one.
-inline constexpr FileFilterDefinition exportFileFilter {u"文本文档（*.xls）", u"*.xls"};
+inline constexpr FileFilterDefinition exportFileFilter{u"文本文档（*.xls）", u"*.xls"};
 inline constexpr std::u16string_view exportDefaultExtension = u"xls";
 
 // A message box with one OK button.
@@ -194,11 +198,11 @@ struct MessageDefinition {
 
 // The error box shown when memory runs out; the program ends once it is
 // closed.
-inline constexpr MessageDefinition fatalErrorMessage {u"云雀速录", u"内存不足，程序将退出。"};
+inline constexpr MessageDefinition fatalErrorMessage{u"云雀速录", u"内存不足，程序将退出。"};
 
 // The warning shown on the main window when an export cannot write its file.
 // The text is the start of the message: the file's path follows it, then a
 // line break and the system's reason.
-inline constexpr MessageDefinition writeFailureMessage {u"导出表格", u"无法写入文件："};
+inline constexpr MessageDefinition writeFailureMessage{u"导出表格", u"无法写入文件："};
 
 } // namespace yunque

@@ -75,9 +75,9 @@ void CellGrid::reserveText(std::size_t more)
     // Grow in one step to what a grid of short texts needs, rather than by
     // doubling, which copies the pool and touches twice the memory. Pages
     // reserved but not yet written cost no resident memory.
-    const std::size_t wanted = std::max({m_text.size() + more, 2 * m_text.capacity(),
-                                         std::min(m_cells.size(), m_text.max_size() / expectedBytesPerCell)
-                                             * expectedBytesPerCell});
+    const std::size_t wanted =
+        std::max({m_text.size() + more, 2 * m_text.capacity(),
+                  std::min(m_cells.size(), m_text.max_size() / expectedBytesPerCell) * expectedBytesPerCell});
     m_text.reserve(wanted);
 }
 

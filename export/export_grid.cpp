@@ -40,7 +40,11 @@ bool viewsRemainAfterEvents(const ListView &listView, const SaveDialog &saveDial
 
 class SheetOwner {
 public:
-    SheetOwner() : m_sheet(std::make_unique<XlsSheet>()) { m_sheet->initialize(); }
+    SheetOwner()
+        : m_sheet(std::make_unique<XlsSheet>())
+    {
+        m_sheet->initialize();
+    }
     ~SheetOwner() { m_sheet->destroy(); }
     SheetOwner(const SheetOwner &) = delete;
     SheetOwner &operator=(const SheetOwner &) = delete;

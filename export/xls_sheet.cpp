@@ -93,8 +93,7 @@ void XlsSheet::writeBlankRecord()
 
 void XlsSheet::writeLabelRecord(std::string_view text)
 {
-    const std::size_t length =
-        text.size() <= maximumLabelText ? text.size() : gbkPrefixLength(text, maximumLabelText);
+    const std::size_t length = text.size() <= maximumLabelText ? text.size() : gbkPrefixLength(text, maximumLabelText);
     labelHeader[1] = static_cast<std::uint16_t>(length + 8);
     labelHeader[2] = currentRow;
     labelHeader[3] = currentColumn;

@@ -64,8 +64,7 @@ bool LineBreaks::opensStep(const UndoState &undo) const
     return !(m_redoDepth > 0 && undo.redoSteps == m_redoDepth - 1);
 }
 
-LineBreaks::Update LineBreaks::apply(const UndoState &undo, std::size_t first, std::size_t removed,
-                                     std::size_t added)
+LineBreaks::Update LineBreaks::apply(const UndoState &undo, std::size_t first, std::size_t removed, std::size_t added)
 {
     const bool newStep = opensStep(undo);
     const int undoDepth = undo.undoSteps;

@@ -84,9 +84,9 @@ private:
     // some changes into one step, and those then share a depth.
     struct Edit {
         int undoDepth;
-        std::size_t first;             // index of the first break touched
+        std::size_t first; // index of the first break touched
         std::vector<LineBreak> removed; // kinds of the breaks removed there
-        std::size_t added;             // count of new breaks (all CR LF)
+        std::size_t added; // count of new breaks (all CR LF)
     };
 
     // Whether the change that brought the undo stack to `undo` opened a new

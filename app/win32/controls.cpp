@@ -63,11 +63,10 @@ HWND createControl(HWND parent, const ControlDefinition &definition, int id, int
 
     const ControlGeometry &geometry = definition.geometry;
     const std::wstring text = wideText(definition.text);
-    HWND control = CreateWindowExW(kind.extendedStyle, kind.name, text.c_str(), style,
-                                   scaledLength(geometry.left, dpi), scaledLength(geometry.top, dpi),
-                                   scaledLength(geometry.width, dpi), scaledLength(geometry.height, dpi), parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                                   nullptr);
+    HWND control = CreateWindowExW(
+        kind.extendedStyle, kind.name, text.c_str(), style, scaledLength(geometry.left, dpi),
+        scaledLength(geometry.top, dpi), scaledLength(geometry.width, dpi), scaledLength(geometry.height, dpi), parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (!control)
         return nullptr;
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

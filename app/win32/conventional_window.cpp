@@ -30,7 +30,7 @@ ATOM windowClass(WNDPROC procedure)
 {
     static const ATOM atom = [procedure] {
         HINSTANCE instance = GetModuleHandleW(nullptr);
-        WNDCLASSEXW windowClass {};
+        WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof windowClass;
         windowClass.lpfnWndProc = procedure;
         windowClass.hInstance = instance;
@@ -41,9 +41,9 @@ ATOM windowClass(WNDPROC procedure)
         // the resource (a test) gets the system's.
         windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(YUNQUE_ICON), IMAGE_ICON,
                                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-        windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(YUNQUE_ICON), IMAGE_ICON,
-                                                            GetSystemMetrics(SM_CXSMICON),
-                                                            GetSystemMetrics(SM_CYSMICON), 0));
+        windowClass.hIconSm =
+            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(YUNQUE_ICON), IMAGE_ICON,
+                                          GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
         return RegisterClassExW(&windowClass);
     }();
     return atom;
@@ -108,10 +108,9 @@ ConventionalWindow *ConventionalWindow::owning(HWND window)
 bool ConventionalWindow::create(HWND owner)
 {
     m_dpi = systemDpi();
-    const SIZE outer {scaledLength(m_definition.outerSize.width, m_dpi),
-                      scaledLength(m_definition.outerSize.height, m_dpi)};
-    const POINT corner =
-        centredPosition({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, outer);
+    const SIZE outer{scaledLength(m_definition.outerSize.width, m_dpi),
+                     scaledLength(m_definition.outerSize.height, m_dpi)};
+    const POINT corner = centredPosition({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, outer);
     // WS_CAPTION without WS_THICKFRAME is the fixed dialog frame; the window
     // rectangle is the outer size itself.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
@@ -152,8 +151,8 @@ void ConventionalWindow::moveFocus(bool forward)
     const std::size_t count = order.size();
     // Without a focused control in the order, Tab starts at the first one
     // and Shift+Tab at the last.
-    std::size_t index = current == order.end() ? (forward ? count - 1 : 0)
-                                               : static_cast<std::size_t>(current - order.begin());
+    std::size_t index =
+        current == order.end() ? (forward ? count - 1 : 0) : static_cast<std::size_t>(current - order.begin());
     for (std::size_t step = 0; step < count; ++step) {
         index = forward ? (index + 1) % count : (index + count - 1) % count;
         HWND candidate = order[index];
@@ -170,8 +169,9 @@ void ConventionalWindow::moveFocus(bool forward)
 
 void ConventionalWindow::restoreFocus()
 {
-    HWND target = m_lastFocus && IsWindow(m_lastFocus) && IsChild(m_handle, m_lastFocus) ? m_lastFocus
-                                                                                       : control(m_definition.firstFocus);
+    HWND target = m_lastFocus && IsWindow(m_lastFocus) && IsChild(m_handle, m_lastFocus)
+                      ? m_lastFocus
+                      : control(m_definition.firstFocus);
     if (target && IsWindowVisible(target) && IsWindowEnabled(target))
         SetFocus(target);
 }
@@ -219,7 +219,8 @@ LRESULT ConventionalWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lP
         m_handle = nullptr;
         SetWindowLongPtrW(handle, GWLP_USERDATA, 0);
         std::vector<std::shared_ptr<ConventionalWindow>> &windows = openWindows();
-        const auto self = std::find_if(windows.begin(), windows.end(), [this](const auto &w) { return w.get() == this; });
+        const auto self =
+            std::find_if(windows.begin(), windows.end(), [this](const auto &w) { return w.get() == this; });
         if (self != windows.end())
             windows.erase(self);
         if (windows.empty() && endWithLastWindow)

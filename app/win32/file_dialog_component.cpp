@@ -31,7 +31,7 @@ bool FileDialogComponent::show()
     if (last.size() < fileNameRoom)
         std::copy(last.begin(), last.end(), file.begin());
 
-    OPENFILENAMEW settings {};
+    OPENFILENAMEW settings{};
     settings.lStructSize = sizeof settings;
     settings.hwndOwner = m_owner;
     settings.lpstrFilter = m_filter.empty() ? nullptr : filter.c_str();

@@ -19,7 +19,11 @@ void KeywordBox::setText(const GbkText &text)
         // EN_CHANGE during WM_SETTEXT: that one is not a change of its own.
         struct Setting {
             bool &flag;
-            explicit Setting(bool &f) : flag(f) { flag = true; }
+            explicit Setting(bool &f)
+                : flag(f)
+            {
+                flag = true;
+            }
             ~Setting() { flag = false; }
         } setting(m_setting);
         SetWindowTextW(m_edit, wide.c_str());

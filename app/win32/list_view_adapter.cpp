@@ -17,7 +17,7 @@ namespace {
 // whole length, so the room grows until the text no longer fills it.
 // fetch(buffer, room) returns the characters copied, or -1 when it does not
 // say.
-template<typename Fetch>
+template <typename Fetch>
 GbkText fetchWholeText(Fetch fetch)
 {
     std::wstring buffer;
@@ -64,7 +64,7 @@ std::int32_t WindowListView::columnCount() const
 GbkText WindowListView::columnTitle(std::int32_t column) const
 {
     return fetchWholeText([this, column](wchar_t *buffer, int room) {
-        LVCOLUMNW item {};
+        LVCOLUMNW item{};
         item.mask = LVCF_TEXT;
         item.pszText = buffer;
         item.cchTextMax = room;
@@ -80,7 +80,7 @@ GbkText WindowListView::columnTitle(std::int32_t column) const
 GbkText WindowListView::cellText(std::int32_t item, std::int32_t column) const
 {
     return fetchWholeText([this, item, column](wchar_t *buffer, int room) {
-        LVITEMW cell {};
+        LVITEMW cell{};
         cell.iSubItem = column;
         cell.pszText = buffer;
         cell.cchTextMax = room;

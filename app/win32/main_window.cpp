@@ -22,7 +22,7 @@ void addResultColumns(HWND list, int dpi)
     for (std::size_t index = 0; index < std::size(resultListColumns); ++index) {
         const ListColumnDefinition &definition = resultListColumns[index];
         std::wstring title = wideText(definition.title);
-        LVCOLUMNW column {};
+        LVCOLUMNW column{};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
         column.cx = scaledLength(definition.width, dpi);

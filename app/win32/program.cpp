@@ -27,7 +27,7 @@ int startProgram()
         if (const std::filesystem::path folder = runDirectory(); !folder.empty())
             std::filesystem::current_path(folder, ignored);
 
-        INITCOMMONCONTROLSEX controls {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);
         installProcessEvents();
 

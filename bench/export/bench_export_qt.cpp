@@ -63,7 +63,7 @@ public:
     QString path;
     int answered = 0;
     // Read by the probe's thread as well.
-    std::atomic<Phase> phase {Phase::Copy};
+    std::atomic<Phase> phase{Phase::Copy};
     // When the dialog started to be built, and when it was gone.
     Clock::time_point dialogStart;
     Clock::time_point saveStart;
@@ -171,7 +171,7 @@ private:
     }
 
     const std::atomic<Phase> &m_phase;
-    std::atomic<bool> m_running {false};
+    std::atomic<bool> m_running{false};
     std::thread m_thread;
 };
 
@@ -252,7 +252,8 @@ int main(int argc, char **argv)
         sheet.setColumnCount(benchColumns, false);
         for (std::size_t row = 0; row < list.size(); ++row)
             for (std::size_t column = 0; column < benchColumns; ++column)
-                sheet.setCell(static_cast<std::int32_t>(row + 1), static_cast<std::int32_t>(column + 1), list[row][column]);
+                sheet.setCell(static_cast<std::int32_t>(row + 1), static_cast<std::int32_t>(column + 1),
+                              list[row][column]);
         if (!sheet.saveAs(viaSheet))
             throw std::runtime_error("saveAs: " + sheet.lastSaveError());
         sheet.destroy();

@@ -76,11 +76,12 @@ SplitTime fillAndSave(std::int32_t rows, CellText cellText, const std::string &p
 
 SplitTime fillAndSaveList(const BenchList &list, const std::string &path)
 {
-    return fillAndSave(static_cast<std::int32_t>(list.size()),
-                       [&](std::int32_t row, std::int32_t column) -> const GbkText & {
-                           return list[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
-                       },
-                       path);
+    return fillAndSave(
+        static_cast<std::int32_t>(list.size()),
+        [&](std::int32_t row, std::int32_t column) -> const GbkText & {
+            return list[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+        },
+        path);
 }
 
 // The floor of any atomic save: the finished bytes into a temporary file

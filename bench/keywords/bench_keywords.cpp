@@ -28,9 +28,9 @@
 // --sizes= or --long=0 leaves a part out. Run with QT_QPA_PLATFORM=offscreen.
 #include "app/keyword_edit.h"
 #include "app/qt_text.h"
+#include "common/file_system.h"
 #include "common/gbk_codec.h"
 #include "keywords/keyword_file.h"
-#include "common/file_system.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -155,7 +155,7 @@ struct Options {
     int rounds = 15;
     std::string folder;
     std::vector<double> sizes{1, 5}; // MB
-    double longLine = 1;             // MB, 0 for none
+    double longLine = 1; // MB, 0 for none
 };
 
 std::vector<double> parseSizes(std::string_view list)
@@ -232,8 +232,8 @@ Opened openAndType(const std::string &folder, const std::string &bytes, int keys
     cursor.setPosition(box.document()->characterCount() / 2);
     box.setTextCursor(cursor);
     QCoreApplication::processEvents();
-    const QMetaObject::Connection saving = QObject::connect(
-        &box, &yunque::KeywordEdit::keywordTextChanged, [&] { yunque::saveKeywordFile(box, folder); });
+    const QMetaObject::Connection saving =
+        QObject::connect(&box, &yunque::KeywordEdit::keywordTextChanged, [&] { yunque::saveKeywordFile(box, folder); });
     for (int key = 0; key < keys; ++key) {
         result.keyMs.push_back(millisecondsOf([&] {
             typeKey(box, u'k');
@@ -288,9 +288,8 @@ void benchSizes(const Options &options)
     for (const double mb : options.sizes) {
         const std::string bytes = keywordBytes(0, megabytes(mb));
         const Opened opened = openAndType(options.folder, bytes, mb >= 20 ? 3 : 5);
-        std::printf("%8.1f %10zu %12.1f %12.1f %12.1f %10.1f\n", mb, bytes.size(), opened.openMs,
-                    median(opened.keyMs), *std::max_element(opened.keyMs.begin(), opened.keyMs.end()),
-                    peakMegabytes());
+        std::printf("%8.1f %10zu %12.1f %12.1f %12.1f %10.1f\n", mb, bytes.size(), opened.openMs, median(opened.keyMs),
+                    *std::max_element(opened.keyMs.begin(), opened.keyMs.end()), peakMegabytes());
         std::fflush(stdout);
     }
 }
@@ -340,8 +339,8 @@ int main(int argc, char **argv)
     std::vector<double> keystroke, plain, save;
     cursorToMiddle(box);
     {
-        const QMetaObject::Connection saving = QObject::connect(
-            &box, &yunque::KeywordEdit::keywordTextChanged, [&] { yunque::saveKeywordFile(box, folder); });
+        const QMetaObject::Connection saving = QObject::connect(&box, &yunque::KeywordEdit::keywordTextChanged,
+                                                                [&] { yunque::saveKeywordFile(box, folder); });
         for (int round = 0; round < rounds * 4; ++round) {
             keystroke.push_back(millisecondsOf([&] { typeKey(box, u'k'); }));
             plain.push_back(millisecondsOf([&] { plainWrite(plainPath, bytes); }));

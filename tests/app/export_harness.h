@@ -54,9 +54,9 @@ inline QByteArray worksheet(const Rows &rows)
 }
 
 // The results list's column titles as the export writes them.
-inline const QByteArrayList headerRow {QByteArray::fromStdString(titleNumber), QByteArray::fromStdString(titleNickname),
-                                       QByteArray::fromStdString(titleAccount), QByteArray::fromStdString(titleUid),
-                                       QByteArray::fromStdString(titleComment)};
+inline const QByteArrayList headerRow{QByteArray::fromStdString(titleNumber), QByteArray::fromStdString(titleNickname),
+                                      QByteArray::fromStdString(titleAccount), QByteArray::fromStdString(titleUid),
+                                      QByteArray::fromStdString(titleComment)};
 
 inline QByteArray readFile(const QString &path)
 {
@@ -82,7 +82,7 @@ inline void addRows(QTableWidget &table, int count)
 // What the export of rows added by addRows() must write.
 inline QByteArray addedRowsWorksheet(int count)
 {
-    Rows rows {headerRow};
+    Rows rows{headerRow};
     for (int row = 0; row < count; ++row) {
         QByteArrayList cells;
         for (int column = 0; column < 5; ++column)
@@ -144,7 +144,8 @@ struct YieldPoint {
 // for one click on the window, and the exports started during it.
 class ExportYields {
 public:
-    explicit ExportYields(int cellsPerExport, ProcessEventsHook dispatch = [] { QCoreApplication::processEvents(); })
+    explicit ExportYields(
+        int cellsPerExport, ProcessEventsHook dispatch = [] { QCoreApplication::processEvents(); })
         : m_cells(cellsPerExport)
         , m_dispatch(std::move(dispatch))
         , m_hook([this] { yield(); })
@@ -277,9 +278,9 @@ inline QLineEdit *nameEdit(QFileDialog &dialog)
 struct Seen {
     QString kind;
     QString prefilled; // the full path the dialog would accept as it stands
-    QString typed;     // the name box's text
+    QString typed; // the name box's text
     QString folder;
-    QString text;      // a message box's text
+    QString text; // a message box's text
 };
 
 inline Seen look(QWidget &box)

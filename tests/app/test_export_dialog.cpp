@@ -38,14 +38,13 @@ private slots:
         using Pairs = QList<FileDialogComponent::NameFilter>;
         QTest::addColumn<Pairs>("filter");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("export filter") << Pairs {{"文本文档（*.xls）", "*.xls"}}
-                                       << QStringList {"文本文档（*.xls） (*.xls)"};
-        QTest::newRow("several pairs and patterns")
-            << Pairs {{"Sheets", "*.xls;*.xlsx"}, {"All files", "*.*"}}
-            << QStringList {"Sheets (*.xls *.xlsx)", "All files (*)"};
+        QTest::newRow("export filter") << Pairs{{"文本文档（*.xls）", "*.xls"}}
+                                       << QStringList{"文本文档（*.xls） (*.xls)"};
+        QTest::newRow("several pairs and patterns") << Pairs{{"Sheets", "*.xls;*.xlsx"}, {"All files", "*.*"}}
+                                                    << QStringList{"Sheets (*.xls *.xlsx)", "All files (*)"};
         QTest::newRow("pair without pattern dropped")
-            << Pairs {{"Text", "*.txt"}, {"Broken", ""}, {"Blank", " ; "}} << QStringList {"Text (*.txt)"};
-        QTest::newRow("empty") << Pairs {} << QStringList {};
+            << Pairs{{"Text", "*.txt"}, {"Broken", ""}, {"Blank", " ; "}} << QStringList{"Text (*.txt)"};
+        QTest::newRow("empty") << Pairs{} << QStringList{};
     }
     void filterConversion()
     {
@@ -107,7 +106,7 @@ private slots:
         QVERIFY(got.modality != Qt::NonModal);
         QCOMPARE(got.acceptMode, QFileDialog::AcceptSave);
         QCOMPARE(got.fileMode, QFileDialog::AnyFile);
-        QCOMPARE(got.filters, QStringList {"文本文档（*.xls） (*.xls)"});
+        QCOMPARE(got.filters, QStringList{"文本文档（*.xls） (*.xls)"});
         // The description as given, with its patterns hidden.
         QCOMPARE(got.shownFilter, QStringLiteral("文本文档（*.xls）"));
         QCOMPARE(got.selectedFilter, got.shownFilter);
@@ -201,9 +200,12 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("written");
-        QTest::newRow("no extension") << "名单" << "名单.xls";
-        QTest::newRow("xls given") << "名单.xls" << "名单.xls";
-        QTest::newRow("other extension kept") << "名单.txt" << "名单.txt";
+        QTest::newRow("no extension") << "名单"
+                                      << "名单.xls";
+        QTest::newRow("xls given") << "名单.xls"
+                                   << "名单.xls";
+        QTest::newRow("other extension kept") << "名单.txt"
+                                              << "名单.txt";
     }
     void defaultExtension()
     {
@@ -214,7 +216,7 @@ private slots:
         script.then(acceptAs(path(typed)));
         window->按钮3->click();
         QVERIFY(script.finished());
-        QCOMPARE(filesIn(m_dir->path()), QStringList {written});
+        QCOMPARE(filesIn(m_dir->path()), QStringList{written});
         QCOMPARE(readFile(path(written)), worksheet({headerRow}));
         QCOMPARE(window->通用对话框1->fileName(), path(written));
     }
@@ -257,7 +259,7 @@ private slots:
             QCOMPARE(readFile(target), old);
             QCOMPARE(window->通用对话框1->fileName(), QString());
         }
-        QCOMPARE(filesIn(m_dir->path()), QStringList {"旧.xls"});
+        QCOMPARE(filesIn(m_dir->path()), QStringList{"旧.xls"});
     }
 
     void missingFolderIsRefused_data()
@@ -287,11 +289,10 @@ private slots:
         QVERIFY2(refusal.text.startsWith(path(folder) + u'\n'), qPrintable(refusal.text));
         QCOMPARE(back.kind, QStringLiteral("QFileDialog"));
         QCOMPARE(back.prefilled, path(folder + "/表.xls"));
-        QCOMPARE(filesIn(m_dir->path()), QStringList {"文件.txt"});
+        QCOMPARE(filesIn(m_dir->path()), QStringList{"文件.txt"});
         QVERIFY(!QFileInfo::exists(path(folder + "/表.xls")));
         QCOMPARE(window->通用对话框1->fileName(), QString());
     }
-
 
     // Closing the window while its dialog is open ends the dialog and the
     // export with it: nothing is written.

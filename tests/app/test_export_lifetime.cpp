@@ -43,16 +43,13 @@ private slots:
         QTest::addColumn<Rows>("expected");
 
         QTest::newRow("main window as it opens: header alone")
-            << QStringList() << QList<QStringList>() << Rows {headerRow};
+            << QStringList() << QList<QStringList>() << Rows{headerRow};
         QTest::newRow("items, an empty and a missing cell")
-            << QStringList()
-            << QList<QStringList> {{"1", "张三", "zs", "u1", "好评 !"}, {"2", "", noItem, "u2", "x"}}
-            << Rows {headerRow,
-                     {"1", "\xD5\xC5\xC8\xFD", "zs", "u1", "\xBA\xC3\xC6\xC0 !"},
-                     {"2", "", "", "u2", "x"}};
+            << QStringList() << QList<QStringList>{{"1", "张三", "zs", "u1", "好评 !"}, {"2", "", noItem, "u2", "x"}}
+            << Rows{headerRow, {"1", "\xD5\xC5\xC8\xFD", "zs", "u1", "\xBA\xC3\xC6\xC0 !"}, {"2", "", "", "u2", "x"}};
         QTest::newRow("column without a title and an emptied title")
-            << QStringList {"序号", noItem, "", "uid", "评论内容"} << QList<QStringList> {{"a", "b", "c", "d", "e"}}
-            << Rows {{headerRow[0], "", "", headerRow[3], headerRow[4]}, {"a", "b", "c", "d", "e"}};
+            << QStringList{"序号", noItem, "", "uid", "评论内容"} << QList<QStringList>{{"a", "b", "c", "d", "e"}}
+            << Rows{{headerRow[0], "", "", headerRow[3], headerRow[4]}, {"a", "b", "c", "d", "e"}};
     }
     void exportedContents()
     {
@@ -83,10 +80,9 @@ private slots:
         QCOMPARE(readFile(path("结果.xls")), worksheet(expected));
         if (expected.size() == 1 && titles.isEmpty())
             QCOMPARE(QFileInfo(path("结果.xls")).size(), 99);
-        QCOMPARE(filesIn(m_dir->path()), QStringList {"结果.xls"});
+        QCOMPARE(filesIn(m_dir->path()), QStringList{"结果.xls"});
         QCOMPARE(window->通用对话框1->fileName(), path("结果.xls"));
     }
-
 
     // A folder that exists but takes no new file, even from root.
     void failedSaveShowsWarning()
@@ -128,7 +124,6 @@ private slots:
         QVERIFY(window->findChildren<QMessageBox *>().isEmpty());
     }
 
-
     void nestedExport_data()
     {
         QTest::addColumn<bool>("duringSave");
@@ -168,9 +163,8 @@ private slots:
             script.then(acceptAs(outer, &outerSeen, [&] { innerDoneFirst = readFile(inner) == expected; }));
         } else {
             script.then(acceptAs(outer, &outerSeen));
-            script.then(acceptAs(sameFile ? QString() : inner, &innerSeen, [&] {
-                outerFileYet = QFileInfo::exists(outer);
-            }));
+            script.then(
+                acceptAs(sameFile ? QString() : inner, &innerSeen, [&] { outerFileYet = QFileInfo::exists(outer); }));
         }
         window->按钮3->click();
 
@@ -179,7 +173,7 @@ private slots:
         QCOMPARE(clicks, 1);
         QCOMPARE(readFile(outer), expected);
         QCOMPARE(readFile(inner), expected);
-        QStringList written {QFileInfo(outer).fileName()};
+        QStringList written{QFileInfo(outer).fileName()};
         if (!sameFile)
             written << QFileInfo(inner).fileName();
         written.sort();
@@ -223,9 +217,9 @@ private slots:
         yields.onYield = [&](const YieldPoint &at) {
             if (when == "nested" && at.outer() && at.copyingCell(3))
                 QMetaObject::invokeMethod(window->按钮3, "click", Qt::QueuedConnection);
-            const bool now = when == "copy" ? at.outer() && at.copyingCell(3)
-                : when == "save"            ? at.outer() && at.saving(1)
-                                            : at.inner() && at.copyingCell(3);
+            const bool now = when == "copy"   ? at.outer() && at.copyingCell(3)
+                             : when == "save" ? at.outer() && at.saving(1)
+                                              : at.inner() && at.copyingCell(3);
             if (now && !closedAt) {
                 closedAt = at;
                 QMetaObject::invokeMethod(window, "close", Qt::QueuedConnection);
@@ -277,9 +271,9 @@ private slots:
             const QPointF centre = QRectF(window->按钮1->rect()).center();
             const QPointF global = window->按钮1->mapToGlobal(centre);
             QCoreApplication::postEvent(window->按钮1, new QMouseEvent(QEvent::MouseButtonPress, centre, global,
-                                                                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                                                                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
             QCoreApplication::postEvent(window->按钮1, new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
-                                                                    Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+                                                                       Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
         };
         DialogScript script;
         cancelNextDialog(*window);

@@ -141,17 +141,16 @@ void TestGbkCodec::everyFourByteBmpSequenceReadsAsTheReference()
                     QString expected = rawBytes(sequence);
                     if (character.size() == 1) {
                         const char16_t c = character[0].unicode();
-                        const bool inCodePage
-                            = decodeWith(gbkDecoder, encodeWith(gbkEncoder, character)) == character && c != 0xF8F5;
-                        const bool reserved = (c >= 0xF780 && c <= 0xF7FF) || c == 0x2029 || c == 0xFDD0
-                            || c == 0xFDD1;
+                        const bool inCodePage =
+                            decodeWith(gbkDecoder, encodeWith(gbkEncoder, character)) == character && c != 0xF8F5;
+                        const bool reserved = (c >= 0xF780 && c <= 0xF7FF) || c == 0x2029 || c == 0xFDD0 || c == 0xFDD1;
                         if (!inCodePage && !reserved && encodeWith(gb18030Encoder, character) == sequence)
                             expected = character;
                     }
                     const QString decoded = decode(sequence);
                     if (decoded != expected)
-                        QFAIL(qPrintable(hex(sequence) + " read as " + units(decoded) + ", expected "
-                                         + units(expected)));
+                        QFAIL(
+                            qPrintable(hex(sequence) + " read as " + units(decoded) + ", expected " + units(expected)));
                 }
             }
         }

@@ -57,8 +57,8 @@ void play(QWidget &widget, const QString &script)
         for (; word.size() > 1 && (word[0] == u'^' || word[0] == u'+'); word.remove(0, 1))
             modifiers |= word[0] == u'^' ? Qt::ControlModifier : Qt::ShiftModifier;
         static const QHash<QString, Qt::Key> names = {
-            {"Home", Qt::Key_Home},    {"End", Qt::Key_End},         {"Up", Qt::Key_Up},
-            {"Down", Qt::Key_Down},    {"Left", Qt::Key_Left},       {"Right", Qt::Key_Right},
+            {"Home", Qt::Key_Home},    {"End", Qt::Key_End},           {"Up", Qt::Key_Up},
+            {"Down", Qt::Key_Down},    {"Left", Qt::Key_Left},         {"Right", Qt::Key_Right},
             {"Enter", Qt::Key_Return}, {"KeypadEnter", Qt::Key_Enter}, {"BS", Qt::Key_Backspace},
             {"Del", Qt::Key_Delete},
         };
@@ -107,9 +107,8 @@ private slots:
             << mixed << none << "^Home End Enter 'n" << QByteArray("a\r\nn\nb\r\nc\rd");
         QTest::newRow("Enter at a line's start")
             << mixed << none << "^Home Down Home Enter" << QByteArray("a\n\r\nb\r\nc\rd");
-        QTest::newRow("Shift+Enter and keypad Enter")
-            << mixed << none << "^End +Enter 'e KeypadEnter 'f +KeypadEnter"
-            << QByteArray("a\nb\r\nc\rd\r\ne\r\nf\r\n");
+        QTest::newRow("Shift+Enter and keypad Enter") << mixed << none << "^End +Enter 'e KeypadEnter 'f +KeypadEnter"
+                                                      << QByteArray("a\nb\r\nc\rd\r\ne\r\nf\r\n");
         QTest::newRow("Enter after a final LF") << QByteArray("a\n") << none << "^End Enter" << QByteArray("a\n\r\n");
 
         // Joining two lines deletes the one break between them.
@@ -140,8 +139,7 @@ private slots:
         QTest::newRow("undo typing over breaks") << mixed << none << "^Home Right +Down +Down 'X ^Z" << mixed;
         QTest::newRow("undo Enter") << mixed << none << "^Home Down End Enter ^Z" << mixed;
         QTest::newRow("undo everything")
-            << mixed << none << "^End BS BS 'x Enter ^Home Del Down End Del 'y ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z"
-            << mixed;
+            << mixed << none << "^End BS BS 'x Enter ^Home Del Down End Del 'y ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z" << mixed;
         QTest::newRow("undo everything, redo everything")
             << mixed << none
             << "^End BS BS 'x Enter ^Home Del Down End Del 'y ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z ^Z"
@@ -151,10 +149,12 @@ private slots:
             << mixed << none << "^Home Down Home BS ^Z ^End 'w ^+Z" << QByteArray("a\nb\r\nc\rdw");
 
         // Pasted breaks are new ones: CR LF, however the clipboard spells them.
-        QTest::newRow("paste mixed breaks")
-            << mixed << "p\r\nq\rr\ns" << "^End ^V" << QByteArray("a\nb\r\nc\rdp\r\nq\r\nr\r\ns");
-        QTest::newRow("paste over breaks") << mixed << "P\nQ" << "^Home Right +Down +Down ^V" << QByteArray("aP\r\nQ\rd");
-        QTest::newRow("undo paste over breaks") << mixed << "Z" << "^Home Right +Down +Down ^V ^Z" << mixed;
+        QTest::newRow("paste mixed breaks") << mixed << "p\r\nq\rr\ns"
+                                            << "^End ^V" << QByteArray("a\nb\r\nc\rdp\r\nq\r\nr\r\ns");
+        QTest::newRow("paste over breaks") << mixed << "P\nQ"
+                                           << "^Home Right +Down +Down ^V" << QByteArray("aP\r\nQ\rd");
+        QTest::newRow("undo paste over breaks") << mixed << "Z"
+                                                << "^Home Right +Down +Down ^V ^Z" << mixed;
         QTest::newRow("paste a soft break and a NUL")
             << mixed << QString::fromUtf16(u"u\u2028v\0w", 5) << "^End ^V" << QByteArray("a\nb\r\nc\rdu\r\nvw");
         QTest::newRow("cut a line, paste it at the end")
@@ -329,9 +329,18 @@ private slots:
             const char *script;
             int fires;
         } steps[] = {
-            {"'a", 1},          {"'bc", 2},          {"Enter", 1},      {"Left Right Up Down Home End", 0},
-            {"^Home BS", 0},    {"^End Del", 0},     {"^A ^C", 0},      {"^X", 1},
-            {"^V", 1},          {"^Z", 1},           {"^+Z", 1},        {"^A 'q", 1},
+            {"'a", 1},
+            {"'bc", 2},
+            {"Enter", 1},
+            {"Left Right Up Down Home End", 0},
+            {"^Home BS", 0},
+            {"^End Del", 0},
+            {"^A ^C", 0},
+            {"^X", 1},
+            {"^V", 1},
+            {"^Z", 1},
+            {"^+Z", 1},
+            {"^A 'q", 1},
             {"+Left KeypadEnter", 1},
         };
         for (const auto &step : steps) {

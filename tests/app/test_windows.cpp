@@ -1,8 +1,8 @@
 // Layout, keys and lifetime of the two windows, on the offscreen platform.
+#include "app/default_font.h"
 #include "app/disclaimer_window.h"
 #include "app/file_dialog_component.h"
 #include "app/keyword_edit.h"
-#include "app/default_font.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/window_keys.h"
@@ -151,7 +151,8 @@ private slots:
         QCOMPARE(window.按钮1->text(), QStringLiteral("同意申明并进入软件"));
         QVERIFY(!window.按钮1->autoDefault() && !window.按钮1->isDefault());
         QCOMPARE(window.标签1->geometry(), QRect(23, 15, 184, 105));
-        QCOMPARE(window.标签1->text(), QStringLiteral("公众号:青禾馆 \n\n软件仅供揭秘测试 \n\n请勿用于任何非法操作 \n\n否则和作者无关\n"));
+        QCOMPARE(window.标签1->text(),
+                 QStringLiteral("公众号:青禾馆 \n\n软件仅供揭秘测试 \n\n请勿用于任何非法操作 \n\n否则和作者无关\n"));
         QVERIFY(window.标签1->wordWrap());
         QCOMPARE(window.标签1->alignment(), Qt::AlignHCenter | Qt::AlignTop);
         QCOMPARE(window.标签1->focusPolicy(), Qt::NoFocus);
@@ -208,7 +209,8 @@ private slots:
         QTest::newRow("编辑框1") << "编辑框1" << QRect(75, 8, 349, 24) << "";
         QTest::newRow("按钮1") << "按钮1" << QRect(438, 8, 64, 24) << "开始采集";
         QTest::newRow("超级列表框1") << "超级列表框1" << QRect(8, 45, 417, 324) << "";
-        QTest::newRow("标签2") << "标签2" << QRect(435, 50, 240, 24) << "关键词采集！一行 一个 关键词，请注意换行！！！";
+        QTest::newRow("标签2") << "标签2" << QRect(435, 50, 240, 24)
+                               << "关键词采集！一行 一个 关键词，请注意换行！！！";
         QTest::newRow("编辑框2") << "编辑框2" << QRect(438, 81, 269, 105) << "";
         QTest::newRow("按钮3") << "按钮3" << QRect(7, 379, 64, 29) << "导出表格";
     }
@@ -275,8 +277,8 @@ private slots:
     {
         MainWindow *window = openMainWindow();
         QTableWidget *list = window->超级列表框1;
-        const QStringList titles {"序号", "昵称", "账号", "uid", "评论内容"};
-        const QList<int> widths {50, 90, 80, 0, 120};
+        const QStringList titles{"序号", "昵称", "账号", "uid", "评论内容"};
+        const QList<int> widths{50, 90, 80, 0, 120};
         QCOMPARE(list->columnCount(), 5);
         QCOMPARE(list->rowCount(), 0);
         for (int column = 0; column < 5; ++column) {

@@ -260,7 +260,8 @@ TEST(InPlaceWrite, LeftoverCopyIsFinishedAtTheNextStart)
     const std::string header = detail::recoveryHeader(detail::recoveryTarget(path), "new text");
 
     test::writeBytes(copy, header + "old text");
-    test::writeBytes(path, "new tex" "old text");
+    test::writeBytes(path, "new tex"
+                           "old text");
     EXPECT_TRUE(recoverInterruptedWrite(path));
     EXPECT_EQ(test::fileBytes(path), "old text");
     EXPECT_EQ(recovery.copies(), 0u);

@@ -140,13 +140,20 @@ TEST(AtomicFile, MissingFolderFailsWithItsErrno)
 TEST(FailureReason, CommonErrorsInChineseTheRestAsTheSystemSays)
 {
     const std::vector<std::pair<int, std::string>> cases = {
-        {EACCES, "没有权限"},           {EPERM, "没有权限"},
-        {readOnlyFileError, "文件是只读的"}, {EROFS, "文件系统是只读的"},
-        {ENOSPC, "磁盘空间不足"},       {EDQUOT, "超出了磁盘配额"},
-        {ENOENT, "文件夹不存在"},       {ENOTDIR, "文件夹不存在"},
-        {ENAMETOOLONG, "文件名太长"},   {EISDIR, "这是一个文件夹"},
-        {EWOULDBLOCK, "文件正被其他程序使用"}, {EIO, "输入/输出错误"},
-        {EFBIG, std::strerror(EFBIG)},  {EXDEV, std::strerror(EXDEV)},
+        {EACCES, "没有权限"},
+        {EPERM, "没有权限"},
+        {readOnlyFileError, "文件是只读的"},
+        {EROFS, "文件系统是只读的"},
+        {ENOSPC, "磁盘空间不足"},
+        {EDQUOT, "超出了磁盘配额"},
+        {ENOENT, "文件夹不存在"},
+        {ENOTDIR, "文件夹不存在"},
+        {ENAMETOOLONG, "文件名太长"},
+        {EISDIR, "这是一个文件夹"},
+        {EWOULDBLOCK, "文件正被其他程序使用"},
+        {EIO, "输入/输出错误"},
+        {EFBIG, std::strerror(EFBIG)},
+        {EXDEV, std::strerror(EXDEV)},
     };
     for (const auto &[error, reason] : cases)
         EXPECT_EQ(failureReason(error), reason) << error;
@@ -180,7 +187,7 @@ TEST(AtomicFile, SweepTakesOnlyStaleTemporariesOfItsOwnFile)
 {
     TempFolder folder;
     const fs::path path = folder / "out.xls";
-    const std::vector<std::string> kept = {".out.xls.live01", ".out.xls.other1", ".out.xls.abc",
+    const std::vector<std::string> kept = {".out.xls.live01", ".out.xls.other1",   ".out.xls.abc",
                                            ".out.xls.abc-de", ".other.xls.abcdef", "out.xls.abcdef"};
     for (const std::string &name : kept)
         writeBytes(folder / name, "x");
@@ -263,9 +270,8 @@ TEST(WriteWholeFile, KilledInPlaceWritesAreUndoneAtTheNextStart)
     writeBytes(path, old);
     ASSERT_EQ(::link(path.c_str(), (folder / "g").c_str()), 0);
 
-    ASSERT_TRUE(test::killedAt(detail::FileStep::recoveryKept, [&](detail::FileFaults &) {
-        writeWholeFile(path, std::string(80000, 'a'));
-    }));
+    ASSERT_TRUE(test::killedAt(detail::FileStep::recoveryKept,
+                               [&](detail::FileFaults &) { writeWholeFile(path, std::string(80000, 'a')); }));
     EXPECT_EQ(fileBytes(path), old) << "no byte changes before the recovery copy is kept";
     ASSERT_TRUE(test::killedAt(detail::FileStep::writeStopped, [&](detail::FileFaults &faults) {
         faults.bytesUntilFull = 1000;
@@ -296,9 +302,9 @@ TEST(AtomicFile, KeepsExtendedAttributes)
     if (::setxattr(path.c_str(), "user.note", "mine", 4, 0) != 0)
         GTEST_SKIP() << "no user attributes here: " << std::strerror(errno);
     // version 2; user::rw-, user:65534:r--, group::r--, mask::r--, other::---
-    const unsigned char acl[] = {2, 0, 0, 0, 1, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 4, 0, 0xFE, 0xFF, 0, 0,
-                                 4, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF,
-                                 0x20, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    const unsigned char acl[] = {2, 0,    0,    0,    1,    0,    6,    0, 0xFF, 0xFF, 0xFF, 0xFF, 2,    0,    4,
+                                 0, 0xFE, 0xFF, 0,    0,    4,    0,    4, 0,    0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0,
+                                 4, 0,    0xFF, 0xFF, 0xFF, 0xFF, 0x20, 0, 0,    0,    0xFF, 0xFF, 0xFF, 0xFF};
     const bool aclSet = ::setxattr(path.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0;
 
     ASSERT_TRUE(writeWholeFile(path, "new"));

@@ -119,7 +119,7 @@ TEST(WindowsFiles, NamesOutsideTheCodePageArriveExactly)
     ASSERT_TRUE(file.commit());
 
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found {};
+    WIN32_FIND_DATAW found{};
     const HANDLE search = ::FindFirstFileW((sub / L"*").c_str(), &found);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
     do {
@@ -184,11 +184,16 @@ TEST(WindowsFiles, StaleTemporariesGoAtTheNextSave)
 TEST(WindowsFiles, CommonErrorsInChineseTheRestAsTheSystemSays)
 {
     const std::vector<std::pair<int, std::string>> cases = {
-        {ERROR_ACCESS_DENIED, "没有权限"},         {ERROR_FILE_READ_ONLY, "文件是只读的"},
-        {ERROR_WRITE_PROTECT, "文件系统是只读的"}, {ERROR_DISK_FULL, "磁盘空间不足"},
-        {1295, "超出了磁盘配额"},                  {ERROR_PATH_NOT_FOUND, "文件夹不存在"},
-        {ERROR_FILENAME_EXCED_RANGE, "文件名太长"}, {ERROR_SHARING_VIOLATION, "文件正被其他程序使用"},
-        {ERROR_IO_DEVICE, "输入/输出错误"},        {ERROR_NOT_SAME_DEVICE, systemErrorText(ERROR_NOT_SAME_DEVICE)},
+        {ERROR_ACCESS_DENIED, "没有权限"},
+        {ERROR_FILE_READ_ONLY, "文件是只读的"},
+        {ERROR_WRITE_PROTECT, "文件系统是只读的"},
+        {ERROR_DISK_FULL, "磁盘空间不足"},
+        {1295, "超出了磁盘配额"},
+        {ERROR_PATH_NOT_FOUND, "文件夹不存在"},
+        {ERROR_FILENAME_EXCED_RANGE, "文件名太长"},
+        {ERROR_SHARING_VIOLATION, "文件正被其他程序使用"},
+        {ERROR_IO_DEVICE, "输入/输出错误"},
+        {ERROR_NOT_SAME_DEVICE, systemErrorText(ERROR_NOT_SAME_DEVICE)},
     };
     for (const auto &[error, reason] : cases)
         EXPECT_EQ(failureReason(error), reason) << error;
@@ -216,16 +221,16 @@ TEST(WindowsFiles, RunDirectoryIsTheProgramsFolder)
     fs::copy_file(PRINT_RUN_DIRECTORY, program);
     const fs::path output = folder / "printed.txt";
 
-    SECURITY_ATTRIBUTES inherit {sizeof inherit, nullptr, TRUE};
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     const HANDLE out = ::CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(out, INVALID_HANDLE_VALUE);
-    STARTUPINFOW startup {};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = out;
     startup.hStdError = out;
-    PROCESS_INFORMATION process {};
+    PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program.native() + L"\"";
     const std::wstring elsewhere = folder.path().root_path().native();
     ASSERT_TRUE(::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,

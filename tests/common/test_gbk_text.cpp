@@ -13,11 +13,7 @@ TEST(GbkText, BytesToTextStopsAtTheFirstNul)
         std::string bytes;
         std::string text;
     } cases[] = {
-        {"", ""},
-        {"\0"s, ""},
-        {"abc", "abc"},
-        {"ab\0cd\0"s, "ab"},
-        {"\xB9\xD8\0\xBC\xFC"s, "\xB9\xD8"},
+        {"", ""},         {"\0"s, ""}, {"abc", "abc"}, {"ab\0cd\0"s, "ab"}, {"\xB9\xD8\0\xBC\xFC"s, "\xB9\xD8"},
         {"\r\n", "\r\n"},
     };
     for (const auto &c : cases)

@@ -36,7 +36,8 @@ TEST(RunDirectory, IsTheFolderOfTheExecutableNotTheCurrentOne)
     fs::create_directories(folder);
     fs::copy_file(PRINT_RUN_DIRECTORY, folder / "copied", fs::copy_options::overwrite_existing);
 
-    const std::string printed = runAndRead("cd / && exec bash -c 'exec -a elsewhere \"$0\"' '" + (folder / "copied").string() + "'");
+    const std::string printed =
+        runAndRead("cd / && exec bash -c 'exec -a elsewhere \"$0\"' '" + (folder / "copied").string() + "'");
     EXPECT_EQ(printed, fs::canonical(folder).string());
     fs::remove_all(folder);
 }

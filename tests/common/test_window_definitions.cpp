@@ -72,8 +72,8 @@ TEST(WindowDefinition, NoTwoVisibleControlsOverlap)
             for (std::size_t j = i + 1; j < visible.size(); ++j) {
                 const ControlGeometry &a = visible[i]->geometry;
                 const ControlGeometry &b = visible[j]->geometry;
-                const bool apart = a.left + a.width <= b.left || b.left + b.width <= a.left
-                                   || a.top + a.height <= b.top || b.top + b.height <= a.top;
+                const bool apart = a.left + a.width <= b.left || b.left + b.width <= a.left || a.top + a.height <= b.top
+                                   || b.top + b.height <= a.top;
                 EXPECT_TRUE(apart) << utf8(visible[i]->name) << " and " << utf8(visible[j]->name);
             }
     }
@@ -101,8 +101,8 @@ TEST(WindowDefinition, NameKindAndStyleOfEveryControlAgree)
         for (const ControlDefinition &control : window->controls) {
             const std::string name = utf8(control.name);
             EXPECT_TRUE(names.insert(control.name).second) << name << " twice";
-            const auto kind = std::find_if(std::begin(kinds), std::end(kinds),
-                                           [&](const auto &k) { return k.kind == control.kind; });
+            const auto kind =
+                std::find_if(std::begin(kinds), std::end(kinds), [&](const auto &k) { return k.kind == control.kind; });
             ASSERT_NE(kind, std::end(kinds)) << name;
             ASSERT_TRUE(control.name.starts_with(kind->word)) << name;
             const std::u16string_view number = control.name.substr(kind->word.size());
@@ -146,10 +146,9 @@ TEST(WindowDefinition, TabOrderHoldsEveryTabStopOnceAndStartsAtTheFirstFocus)
 // The Windows shell passes texts on as NUL-terminated wide strings.
 TEST(WindowDefinition, EveryTextEndsAtItsTerminator)
 {
-    std::vector<std::u16string_view> texts {
-        exportFileFilter.description, exportFileFilter.pattern, exportDefaultExtension,
-        fatalErrorMessage.title,      fatalErrorMessage.text,   writeFailureMessage.title,
-        writeFailureMessage.text,
+    std::vector<std::u16string_view> texts{
+        exportFileFilter.description, exportFileFilter.pattern,  exportDefaultExtension,   fatalErrorMessage.title,
+        fatalErrorMessage.text,       writeFailureMessage.title, writeFailureMessage.text,
     };
     for (const WindowDefinition *window : windows) {
         texts.push_back(window->title);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "export/cell_grid.h"
 #include "support/byte_diff.h"
 #include "support/result_list_titles.h"
 #include "support/scoped_events_hook.h"
 #include "support/temp_folder.h"
 #include "support/worksheet_records.h"
-#include "export/cell_grid.h"
 
 #include <gtest/gtest.h>
 

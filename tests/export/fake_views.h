@@ -6,8 +6,8 @@
 
 #include <cstdint>
 #include <deque>
-#include <span>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,7 +22,10 @@ using CallLog = std::vector<std::string>;
 // the calls made to it.
 class LoggedFake {
 public:
-    explicit LoggedFake(CallLog &log) : m_log(log) {}
+    explicit LoggedFake(CallLog &log)
+        : m_log(log)
+    {
+    }
 
     bool present = true;
     // Set when a member other than available() ran while the control was gone.
@@ -43,7 +46,9 @@ private:
 class FakeListView : public ListView, public LoggedFake {
 public:
     FakeListView(CallLog &log, std::vector<GbkText> columnTitles, std::vector<std::vector<GbkText>> itemTexts = {})
-        : LoggedFake(log), titles(std::move(columnTitles)), items(std::move(itemTexts))
+        : LoggedFake(log)
+        , titles(std::move(columnTitles))
+        , items(std::move(itemTexts))
     {
     }
 
@@ -72,12 +77,14 @@ public:
 
     std::vector<GbkText> titles;
     std::vector<std::vector<GbkText>> items;
-
 };
 
 class FakeSaveDialog : public SaveDialog, public LoggedFake {
 public:
-    explicit FakeSaveDialog(CallLog &log) : LoggedFake(log) {}
+    explicit FakeSaveDialog(CallLog &log)
+        : LoggedFake(log)
+    {
+    }
 
     bool available() const override { return present; }
     void setSaveMode() override { touch("setSaveMode"); }
@@ -124,7 +131,6 @@ public:
     std::filesystem::path initialFolder;
     std::u16string defaultExtension;
     int shows = 0;
-
 };
 
 } // namespace yunque::test

@@ -46,6 +46,7 @@ TEST_F(ExportGridTest, MainWindowListGivesTheHeaderOnlyFile)
     EXPECT_EQ(outcome.result, Result::Saved);
     EXPECT_EQ(outcome.path, pathOf("header.xls"));
 
+    // clang-format off
     const std::string expected = bytes({
         0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00,
         0x04, 0x02, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0xD0, 0xF2, 0xBA, 0xC5, // 序号
@@ -56,6 +57,7 @@ TEST_F(ExportGridTest, MainWindowListGivesTheHeaderOnlyFile)
         0xC6, 0xC0, 0xC2, 0xDB, 0xC4, 0xDA, 0xC8, 0xDD, // 评论内容
         0x0A, 0x00, 0x00, 0x00,
     });
+    // clang-format on
     ASSERT_EQ(expected.size(), 99u);
     EXPECT_TRUE(sameBytes(readFile(pathOf("header.xls")), expected));
 
@@ -74,6 +76,7 @@ TEST_F(ExportGridTest, CopiesTitlesThenItemsInOrderYieldingAfterEveryCell)
     test::ScopedEventsHook hook([&] { log.push_back("events"); });
     exportGrid(list, dialog);
 
+    // clang-format off
     CallLog expected = {
         "setSaveMode", "setFilter", "setInitialFolder", "setDefaultExtension",
         "itemCount", "columnCount",
@@ -83,6 +86,7 @@ TEST_F(ExportGridTest, CopiesTitlesThenItemsInOrderYieldingAfterEveryCell)
         "columnCount", "cell 1,0", "events", "cell 1,1", "events",
         "show", "fileName",
     };
+    // clang-format on
     // The save yields after each of its 6 cells and 3 rows.
     expected.insert(expected.end(), 9, "events");
     EXPECT_EQ(log, expected);
@@ -157,12 +161,9 @@ TEST_F(ExportGridTest, WindowClosedDuringTheCopyEndsTheExport)
         bool listGoes, dialogGoes;
     };
     const std::vector<Case> cases = {
-        {"closed before the start", 0, true, true},
-        {"closed after the first title", 1, true, true},
-        {"closed during the items", 5, true, true},
-        {"closed after the last cell", 8, true, true},
-        {"only the list view goes", 3, true, false},
-        {"only the dialog goes", 7, false, true},
+        {"closed before the start", 0, true, true},  {"closed after the first title", 1, true, true},
+        {"closed during the items", 5, true, true},  {"closed after the last cell", 8, true, true},
+        {"only the list view goes", 3, true, false}, {"only the dialog goes", 7, false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

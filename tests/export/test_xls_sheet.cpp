@@ -6,8 +6,8 @@
 
 #include <array>
 #include <climits>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -72,7 +72,7 @@ TEST_F(SheetTest, SetCellChecksColumnsAgainstColumnCount)
         bool stored;
     };
     const std::vector<Case> cases = {
-        {3, 2, true},  {1, 1, true},   {1, 3, false},       {0, 1, false},       {1, 0, false},
+        {3, 2, true},   {1, 1, true},   {1, 3, false},         {0, 1, false},         {1, 0, false},
         {-1, 1, false}, {1, -1, false}, {INT32_MIN, 1, false}, {1, INT32_MIN, false}, {1, INT32_MAX, false},
     };
     for (const Case &c : cases) {
@@ -133,11 +133,8 @@ TEST_F(SheetTest, SetColumnCountResizesEveryRow)
         Texts expectedRow;
     };
     const std::vector<Case> cases = {
-        {2, true, {"1.1", "1.2"}},
-        {2, false, {"", ""}},
-        {4, true, {"1.1", "1.2", "1.3", ""}},
-        {3, true, {"1.1", "1.2", "1.3"}},
-        {0, true, {}},
+        {2, true, {"1.1", "1.2"}},        {2, false, {"", ""}}, {4, true, {"1.1", "1.2", "1.3", ""}},
+        {3, true, {"1.1", "1.2", "1.3"}}, {0, true, {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "count " << c.count << (c.keep ? " keeping" : " discarding"));

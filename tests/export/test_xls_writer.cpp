@@ -36,14 +36,15 @@ std::string streamOf(const CellGrid &grid)
 
 TEST(XlsWriter, EmptyGridGivesTheSixteenByteStream)
 {
-    const std::string expected = bytes({0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                        0x0A, 0x00, 0x00, 0x00});
+    const std::string expected =
+        bytes({0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00});
     EXPECT_TRUE(sameBytes(streamOf(CellGrid{}), expected));
     EXPECT_TRUE(sameBytes(streamOf(CellGrid{{}, {}, {}}), expected)) << "rows without cells";
 }
 
 TEST(XlsWriter, WorkedExampleGivesTheSixtyNineByteStream)
 {
+    // clang-format off
     const std::string expected = bytes({
         0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00,                         // BOF
         0x04, 0x02, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0xD0, 0xF2, 0xBA, 0xC5, // 序号
@@ -52,6 +53,7 @@ TEST(XlsWriter, WorkedExampleGivesTheSixtyNineByteStream)
         0x04, 0x02, 0x0A, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x61, 0x62,             // ab
         0x0A, 0x00, 0x00, 0x00,                                                                         // EOF
     });
+    // clang-format on
     ASSERT_EQ(expected.size(), 69u);
     EXPECT_TRUE(sameBytes(streamOf(CellGrid{{test::titleNumber, ""}, {"1", "ab"}}), expected));
 }
@@ -70,7 +72,9 @@ TEST(XlsWriter, GridsGiveTheirRecordStreams)
          {{"a", "b", "c"}, {"d"}, {"", "e"}}},
         {"one space is a text, not a blank", {{" "}}, {{" "}}},
         {"all-blank row", {{"", "", ""}}, {{"", "", ""}}},
-        {"code page 936 bytes go out as held", {{"\xB0\xA1\x81\x30\x81\x30", "x\xFFy"}}, {{"\xB0\xA1\x81\x30\x81\x30", "x\xFFy"}}},
+        {"code page 936 bytes go out as held",
+         {{"\xB0\xA1\x81\x30\x81\x30", "x\xFFy"}},
+         {{"\xB0\xA1\x81\x30\x81\x30", "x\xFFy"}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -103,8 +107,8 @@ TEST(XlsWriter, LongTextsAreCutAtACharacterBoundary)
 {
     // The label's limit at work; where the code page's characters begin and
     // end is gbkPrefixLength's, tested with the codec.
-    const std::string twoByte = "\xB0\xA1";            // 啊
-    const std::string fourByte = "\x81\x30\x81\x30";   // a four-byte sequence
+    const std::string twoByte = "\xB0\xA1"; // 啊
+    const std::string fourByte = "\x81\x30\x81\x30"; // a four-byte sequence
     const auto ascii = [](std::size_t count) { return std::string(count, 'a'); };
     struct Case {
         const char *what;
@@ -175,15 +179,31 @@ class RecordingSheet : public XlsSheet {
 public:
     std::vector<std::string> calls;
 
-    void writeBlankRecord() override { calls.push_back("blank"); XlsSheet::writeBlankRecord(); }
+    void writeBlankRecord() override
+    {
+        calls.push_back("blank");
+        XlsSheet::writeBlankRecord();
+    }
     void writeLabelRecord(std::string_view text) override
     {
         calls.push_back("label " + std::string(text));
         XlsSheet::writeLabelRecord(text);
     }
-    void writeBof() override { calls.push_back("bof"); XlsSheet::writeBof(); }
-    void writeEof() override { calls.push_back("eof"); XlsSheet::writeEof(); }
-    void writeRecords() override { calls.push_back("records"); XlsSheet::writeRecords(); }
+    void writeBof() override
+    {
+        calls.push_back("bof");
+        XlsSheet::writeBof();
+    }
+    void writeEof() override
+    {
+        calls.push_back("eof");
+        XlsSheet::writeEof();
+    }
+    void writeRecords() override
+    {
+        calls.push_back("records");
+        XlsSheet::writeRecords();
+    }
     bool saveArray(const CellGrid &cells, const std::filesystem::path &fileName) override
     {
         calls.push_back("saveArray");
@@ -221,11 +241,11 @@ TEST(XlsWriter, OperationTableKeepsItsOrder)
         return (representation.pointer - 1) / static_cast<std::ptrdiff_t>(sizeof(void *));
     };
     const std::vector<std::ptrdiff_t> slots = {
-        slot(&XlsSheet::destroy),        slot(&XlsSheet::copy),          slot(&XlsSheet::writeBlankRecord),
-        slot(&XlsSheet::writeLabelRecord), slot(&XlsSheet::writeBof),    slot(&XlsSheet::writeEof),
-        slot(&XlsSheet::writeRecords),   slot(&XlsSheet::saveArray),     slot(&XlsSheet::exportArray),
-        slot(&XlsSheet::setRowCount),    slot(&XlsSheet::setColumnCount), slot(&XlsSheet::setCell),
-        slot(&XlsSheet::saveAs),         slot(&XlsSheet::getCell),       slot(&XlsSheet::addRow),
+        slot(&XlsSheet::destroy),          slot(&XlsSheet::copy),           slot(&XlsSheet::writeBlankRecord),
+        slot(&XlsSheet::writeLabelRecord), slot(&XlsSheet::writeBof),       slot(&XlsSheet::writeEof),
+        slot(&XlsSheet::writeRecords),     slot(&XlsSheet::saveArray),      slot(&XlsSheet::exportArray),
+        slot(&XlsSheet::setRowCount),      slot(&XlsSheet::setColumnCount), slot(&XlsSheet::setCell),
+        slot(&XlsSheet::saveAs),           slot(&XlsSheet::getCell),        slot(&XlsSheet::addRow),
     };
     for (std::size_t i = 0; i < slots.size(); ++i)
         EXPECT_EQ(slots[i], static_cast<std::ptrdiff_t>(i)) << "operation " << i;

@@ -33,7 +33,10 @@ private:
 
 class AcceptingDialog final : public yunque::SaveDialog {
 public:
-    explicit AcceptingDialog(std::filesystem::path path) : m_path(std::move(path)) {}
+    explicit AcceptingDialog(std::filesystem::path path)
+        : m_path(std::move(path))
+    {
+    }
 
     bool available() const override { return true; }
     void setSaveMode() override {}

@@ -49,9 +49,8 @@ inline struct stat lstatOf(const std::filesystem::path &path)
 // Same inode, size, mode and modification time: the file was not written.
 inline bool untouched(const struct stat &before, const struct stat &after)
 {
-    return before.st_ino == after.st_ino && before.st_size == after.st_size
-        && before.st_mode == after.st_mode && before.st_mtim.tv_sec == after.st_mtim.tv_sec
-        && before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
+    return before.st_ino == after.st_ino && before.st_size == after.st_size && before.st_mode == after.st_mode
+           && before.st_mtim.tv_sec == after.st_mtim.tv_sec && before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
 }
 
 // An exclusive advisory lock on the file, held through a second open file

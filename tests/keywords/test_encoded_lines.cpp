@@ -22,7 +22,7 @@ TEST(EncodedLines, EncodeSplitsAtSeparators)
         {u"abc", {"abc"}},
         {u"a\u2029\u2029b\u2029", {"a", "", "b", ""}},
         {u"\u5173\u952E\u8BCD\u2029x", {"\xB9\xD8\xBC\xFC\xB4\xCA", "x"}}, // 关键词
-        {std::u16string(u"a\0b\u2029\0", 5), {"ab", ""}},                  // NUL left out
+        {std::u16string(u"a\0b\u2029\0", 5), {"ab", ""}}, // NUL left out
         {u"\u00A0\u2029\U0001F600", {"\x81\x30\x84\x32", "\x94\x39\xFC\x36"}}, // four-byte codes
     };
     for (const auto &c : cases) {
@@ -107,9 +107,8 @@ TEST(EncodedLines, PartialRejoinMatchesAWholeJoin)
 
         ASSERT_EQ(encoded.text(), EncodedLines::join(lines, breaks)) << "step " << step;
         ASSERT_EQ(encoded.joinedLines(), lines.size()) << "step " << step;
-        const auto longLines = static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [](const auto &l) {
-            return l.size() >= EncodedLines::longLineBytes;
-        }));
+        const auto longLines = static_cast<std::size_t>(std::count_if(
+            lines.begin(), lines.end(), [](const auto &l) { return l.size() >= EncodedLines::longLineBytes; }));
         ASSERT_EQ(encoded.longLines(), longLines) << "step " << step;
     }
 }

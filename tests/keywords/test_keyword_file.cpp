@@ -137,8 +137,7 @@ TEST_P(LoadTest, ShowsTheFileAndWritesBackOnlyItsExactBytes)
     c.arrange(path, lock);
     const struct stat before = statOf(path);
     const bool existed = before.st_nlink != 0;
-    const std::optional<ByteData> bytesBefore =
-        existed && before.st_size < (1 << 20) ? fileBytes(path) : std::nullopt;
+    const std::optional<ByteData> bytesBefore = existed && before.st_size < (1 << 20) ? fileBytes(path) : std::nullopt;
 
     FakeBox box(folder.path());
     box.dropsByteFF = c.boxDropsByteFF;
@@ -319,8 +318,7 @@ TEST_F(KeywordFile, LossyLoadKeepsTheOriginalBeforeTheFirstEdit)
         SCOPED_TRACE(c.what);
         c.arrange();
         const struct stat before = statOf(path);
-        const std::optional<std::string> original =
-            before.st_size < (1 << 20) ? fileBytes(path) : std::nullopt;
+        const std::optional<std::string> original = before.st_size < (1 << 20) ? fileBytes(path) : std::nullopt;
         FakeBox edited(folder.path());
         edited.dropsByteFF = c.boxDropsByteFF;
         loadKeywordFile(edited, folder.path());
@@ -409,12 +407,12 @@ TEST_F(KeywordFile, FileLockedByAnotherProcessIsLeftAloneUntilReleased)
 
 // --- Permission refusals: need a user whom permission bits bind ------------
 
-#define SKIP_WITHOUT_UNPRIVILEGED_USER(result)                                                    \
-    do {                                                                                           \
-        if ((result) == test::cannotDropPrivileges) {                                              \
-            GTEST_SKIP() << "running as root and cannot switch to user nobody: permission "       \
-                            "refusals cannot be tested";                                           \
-        }                                                                                          \
+#define SKIP_WITHOUT_UNPRIVILEGED_USER(result)                                                                         \
+    do {                                                                                                               \
+        if ((result) == test::cannotDropPrivileges) {                                                                  \
+            GTEST_SKIP() << "running as root and cannot switch to user nobody: permission "                            \
+                            "refusals cannot be tested";                                                               \
+        }                                                                                                              \
     } while (false)
 
 // A folder that takes no new file: the writable file is rewritten in place.

@@ -29,7 +29,7 @@ const std::string 关键词 = "\xB9\xD8\xBC\xFC\xB4\xCA";
 
 FILETIME lastWrite(const fs::path &path)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data {};
+    WIN32_FILE_ATTRIBUTE_DATA data{};
     ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
     return data.ftLastWriteTime;
 }
@@ -70,7 +70,7 @@ TEST_F(KeywordFile, LoadShowsTheBytesAndLeavesTheFileAlone)
         SCOPED_TRACE(c.name);
         writeBytes(path, c.bytes);
         // Old enough that a rewrite shows in the time stamp.
-        const FILETIME old {0x10000000, 0x01D00000};
+        const FILETIME old{0x10000000, 0x01D00000};
         {
             const HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr);

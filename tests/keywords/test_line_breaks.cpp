@@ -60,16 +60,14 @@ TEST(LineBreaks, BytesAfterALine)
         bool nextLineEmpty;
         std::string_view expected;
     } cases[] = {
-        {"clr", 0, 4, false, "\r\n"},
-        {"clr", 1, 4, false, "\n"},
-        {"clr", 2, 4, false, "\r"},
-        {"clr", 3, 4, false, ""},   // the last line ends without a break
-        {"clr", 2, 3, false, ""},   // the last line, whatever the record says
+        {"clr", 0, 4, false, "\r\n"}, {"clr", 1, 4, false, "\n"},
+        {"clr", 2, 4, false, "\r"},   {"clr", 3, 4, false, ""}, // the last line ends without a break
+        {"clr", 2, 3, false, ""}, // the last line, whatever the record says
         {"rl", 0, 3, true, "\r\n"}, // CR before an empty line ending in LF
-        {"rl", 0, 3, false, "\r"},  // ... not when the line between holds text
-        {"rr", 0, 3, true, "\r"},   // ... nor before a CR
-        {"rc", 0, 3, true, "\r"},   // ... nor before CR LF
-        {"r", 0, 2, true, "\r"},    // ... nor before the last line
+        {"rl", 0, 3, false, "\r"}, // ... not when the line between holds text
+        {"rr", 0, 3, true, "\r"}, // ... nor before a CR
+        {"rc", 0, 3, true, "\r"}, // ... nor before CR LF
+        {"r", 0, 2, true, "\r"}, // ... nor before the last line
         {"l", 3, 6, false, "\r\n"}, // beyond the record: CR LF
     };
     for (const auto &c : cases) {
@@ -174,8 +172,8 @@ TEST(LineBreaks, FollowsEditsUndosAndRedos)
         int index = 0;
         for (const Step &step : scenario.steps) {
             const LineBreaks::Update update = step.unchanged
-                ? breaks.applyUnchanged(step.undo)
-                : breaks.apply(step.undo, step.first, step.removed, step.added);
+                                                  ? breaks.applyUnchanged(step.undo)
+                                                  : breaks.apply(step.undo, step.first, step.removed, step.added);
             EXPECT_EQ(update, step.update) << scenario.name << ", step " << index;
             EXPECT_EQ(letters(breaks), step.after) << scenario.name << ", step " << index;
             ++index;
@@ -191,10 +189,8 @@ TEST(LineBreaks, RebuildKeepsTheKindsOutsideTheChange)
         std::size_t count;
         const char *expected;
     } cases[] = {
-        {"lrcl", {4, 1, 2, 1}, 4, "lccl"},
-        {"lrcl", {4, 0, 0, 0}, 2, "cc"},
-        {"lrcl", {4, 2, 0, 2}, 4, "lrcl"},
-        {"lr", {2, 1, 0, 1}, 3, "lrc"}, // padded with CR LF
+        {"lrcl", {4, 1, 2, 1}, 4, "lccl"}, {"lrcl", {4, 0, 0, 0}, 2, "cc"},
+        {"lrcl", {4, 2, 0, 2}, 4, "lrcl"}, {"lr", {2, 1, 0, 1}, 3, "lrc"}, // padded with CR LF
         {"lr", {4, 0, 1, 2}, 3, "ccc"}, // the old text had more breaks than the record
     };
     for (const auto &c : cases) {

@@ -37,8 +37,8 @@ inline std::string byteDifference(std::string_view actual, std::string_view expe
     if (offset == common && actual.size() == expected.size())
         return {};
     return "first difference at offset " + std::to_string(offset) + " (actual " + std::to_string(actual.size())
-        + " bytes, expected " + std::to_string(expected.size()) + ")\n  actual:  " + hexAround(actual, offset)
-        + "\n  expected:" + hexAround(expected, offset);
+           + " bytes, expected " + std::to_string(expected.size()) + ")\n  actual:  " + hexAround(actual, offset)
+           + "\n  expected:" + hexAround(expected, offset);
 }
 
 } // namespace yunque::test

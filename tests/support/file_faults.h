@@ -37,7 +37,10 @@ inline constexpr int diskFull = ENOSPC;
 // Sets the file layer's fault injector until the object goes.
 class ScopedFileFaults {
 public:
-    ScopedFileFaults() : m_previous(std::exchange(detail::fileFaults, &faults)) {}
+    ScopedFileFaults()
+        : m_previous(std::exchange(detail::fileFaults, &faults))
+    {
+    }
     ~ScopedFileFaults() { detail::fileFaults = m_previous; }
     ScopedFileFaults(const ScopedFileFaults &) = delete;
     ScopedFileFaults &operator=(const ScopedFileFaults &) = delete;
@@ -84,8 +87,14 @@ public:
 private:
 #ifdef _WIN32
     static constexpr const wchar_t *variable = L"LOCALAPPDATA";
-    void set(const std::wstring &value) { ::SetEnvironmentVariableW(variable, value.c_str()); }
-    void unset() { ::SetEnvironmentVariableW(variable, nullptr); }
+    void set(const std::wstring &value)
+    {
+        ::SetEnvironmentVariableW(variable, value.c_str());
+    }
+    void unset()
+    {
+        ::SetEnvironmentVariableW(variable, nullptr);
+    }
     static std::optional<std::wstring> current()
     {
         wchar_t buffer[32768];
@@ -96,8 +105,14 @@ private:
     }
 #else
     static constexpr const char *variable = "XDG_CACHE_HOME";
-    void set(const std::string &value) { ::setenv(variable, value.c_str(), 1); }
-    void unset() { ::unsetenv(variable); }
+    void set(const std::string &value)
+    {
+        ::setenv(variable, value.c_str(), 1);
+    }
+    void unset()
+    {
+        ::unsetenv(variable);
+    }
     static std::optional<std::string> current()
     {
         const char *value = std::getenv(variable);
@@ -128,8 +143,7 @@ inline bool killedAt(detail::FileStep step, const std::function<void(detail::Fil
         ::_exit(1);
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-    }
+    while (::waitpid(child, &status, 0) < 0) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 #endif

@@ -13,7 +13,10 @@ namespace yunque::test {
 // comes back at the end.
 class ScopedEventsHook {
 public:
-    explicit ScopedEventsHook(ProcessEventsHook hook) : m_previous(setProcessEventsHook(std::move(hook))) {}
+    explicit ScopedEventsHook(ProcessEventsHook hook)
+        : m_previous(setProcessEventsHook(std::move(hook)))
+    {
+    }
     ~ScopedEventsHook() { setProcessEventsHook(std::move(m_previous)); }
     ScopedEventsHook(const ScopedEventsHook &) = delete;
     ScopedEventsHook &operator=(const ScopedEventsHook &) = delete;

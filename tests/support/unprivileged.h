@@ -27,8 +27,7 @@ inline int runUnprivileged(const std::function<int()> &body)
     if (child < 0)
         return cannotDropPrivileges;
     if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0
-            || ::geteuid() == 0)
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0 || ::geteuid() == 0)
             ::_exit(cannotDropPrivileges);
         int result = 99;
         try {

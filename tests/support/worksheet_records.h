@@ -40,7 +40,7 @@ inline std::string eofRecord()
 inline std::string labelRecord(unsigned row, unsigned column, std::string_view text)
 {
     return le16(0x0204) + le16(static_cast<unsigned>(text.size()) + 8) + le16(row) + le16(column) + le16(0)
-        + le16(static_cast<unsigned>(text.size())) + std::string(text);
+           + le16(static_cast<unsigned>(text.size())) + std::string(text);
 }
 inline std::string blankRecord(unsigned row, unsigned column)
 {
@@ -54,8 +54,8 @@ inline std::string expectedStream(const TextRows &rows)
     for (std::size_t row = 0; row < rows.size(); ++row)
         for (std::size_t column = 0; column < rows[row].size(); ++column)
             out += rows[row][column].empty()
-                ? blankRecord(static_cast<unsigned>(row), static_cast<unsigned>(column))
-                : labelRecord(static_cast<unsigned>(row), static_cast<unsigned>(column), rows[row][column]);
+                       ? blankRecord(static_cast<unsigned>(row), static_cast<unsigned>(column))
+                       : labelRecord(static_cast<unsigned>(row), static_cast<unsigned>(column), rows[row][column]);
     return out + eofRecord();
 }
 

@@ -36,7 +36,7 @@ std::wstring quoted(const wchar_t *argument)
 
 int runTests(int argc, wchar_t **argv)
 {
-    INITCOMMONCONTROLSEX controls {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
@@ -49,20 +49,20 @@ int runOnTestDesktop(int argc, wchar_t **argv)
     wchar_t self[MAX_PATH * 4] = {};
     wchar_t folder[MAX_PATH] = {};
     wchar_t resultFile[MAX_PATH] = {};
-    if (!GetModuleFileNameW(nullptr, self, static_cast<DWORD>(std::size(self))) ||
-        !GetTempPathW(static_cast<DWORD>(std::size(folder)), folder) ||
-        !GetTempFileNameW(folder, L"yqt", 0, resultFile)) {
+    if (!GetModuleFileNameW(nullptr, self, static_cast<DWORD>(std::size(self)))
+        || !GetTempPathW(static_cast<DWORD>(std::size(folder)), folder)
+        || !GetTempFileNameW(folder, L"yqt", 0, resultFile)) {
         std::fputs("cannot prepare the test desktop\n", stderr);
         return 1;
     }
-    std::wstring command = L"explorer.exe /desktop=yunque-tests-" + std::to_wstring(GetCurrentProcessId()) +
-                           L",1024x768,null " + quoted(self) + L" " + childOption + L" " + quoted(resultFile);
+    std::wstring command = L"explorer.exe /desktop=yunque-tests-" + std::to_wstring(GetCurrentProcessId())
+                           + L",1024x768,null " + quoted(self) + L" " + childOption + L" " + quoted(resultFile);
     for (int index = 1; index < argc; ++index)
         command += L" " + quoted(argv[index]);
 
-    STARTUPINFOW startup {};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process {};
+    PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         std::fputs("cannot start the test desktop\n", stderr);
         DeleteFileW(resultFile);

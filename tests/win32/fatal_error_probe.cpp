@@ -48,7 +48,7 @@ int wmain(int argc, wchar_t **argv)
 {
     if (argc < 2)
         return 5;
-    INITCOMMONCONTROLSEX controls {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     auto window = std::make_shared<yunque::MainWindow>(std::filesystem::path(argv[1]));
     yunque::loadWindow(window, false);

@@ -17,11 +17,11 @@ TEST(FatalErrorReport, ShowsTheBoxThenEndsTheProgramWithExitCode1)
 {
     const test::TempFolder folder;
     std::wstring command = L"\"" + std::wstring(FATAL_ERROR_PROBE) + L"\" \"" + folder.path().wstring() + L"\"";
-    STARTUPINFOW startup {};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process {};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process));
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
     const DWORD waited = WaitForSingleObject(process.hProcess, 30000);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);

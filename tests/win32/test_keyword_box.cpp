@@ -52,7 +52,8 @@ TEST_F(KeywordBoxTest, EveryChangeMadeInTheControlRaisesChangedOnce)
 
     SendMessageW(edit, EM_SETSEL, 0, 1);
     SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"关"));
-    EXPECT_EQ(seen.back(), "\xB9\xD8" "bc");
+    EXPECT_EQ(seen.back(), "\xB9\xD8"
+                           "bc");
 
     SendMessageW(edit, EM_UNDO, 0, 0);
     EXPECT_EQ(seen.back(), "abc");
@@ -66,14 +67,14 @@ TEST_F(KeywordBoxTest, TextComesBackAsTheBytesItWasSetWith)
         manyLines += "keyword\r\n";
     const std::string cases[] = {
         "a\r\nb",
-        "a\rb\nc",                   // lone CR and lone LF stay characters
-        "\r\r\n\n\r",                // runs of breaks, a CR CR LF among them
-        "line\r\n",                  // a last line that ends with a break
-        "\xB9\xD8\xBC\xFC\xB4\xCA",  // 关键词
-        "\x95\x32\x82\x36",          // a character outside code page 936 (GB18030)
-        "\x80\xFF\x81",              // bytes that start no character
-        "\xB9\r\n",                  // a lead byte before a break
-        manyLines,                   // longer than an edit control takes by default
+        "a\rb\nc", // lone CR and lone LF stay characters
+        "\r\r\n\n\r", // runs of breaks, a CR CR LF among them
+        "line\r\n", // a last line that ends with a break
+        "\xB9\xD8\xBC\xFC\xB4\xCA", // 关键词
+        "\x95\x32\x82\x36", // a character outside code page 936 (GB18030)
+        "\x80\xFF\x81", // bytes that start no character
+        "\xB9\r\n", // a lead byte before a break
+        manyLines, // longer than an edit control takes by default
     };
     for (const std::string &bytes : cases) {
         window->编辑框2.setText(bytes);

@@ -23,7 +23,7 @@ protected:
         const int index = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
         for (std::size_t column = 0; column < texts.size(); ++column) {
             std::wstring text = texts[column];
-            LVITEMW item {};
+            LVITEMW item{};
             item.mask = LVIF_TEXT;
             item.iItem = index;
             item.iSubItem = static_cast<int>(column);

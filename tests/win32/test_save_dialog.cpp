@@ -23,7 +23,7 @@ namespace {
 struct Shown {
     HWND owner = nullptr;
     DWORD flags = 0;
-    std::wstring filter;  // with its NULs, up to and including the last two
+    std::wstring filter; // with its NULs, up to and including the last two
     DWORD filterIndex = 0;
     std::optional<std::wstring> initialFolder;
     std::optional<std::wstring> defaultExtension;
@@ -77,9 +77,8 @@ TEST_F(SaveDialogTest, IsShownWithTheExportSettings)
 {
     const Shown shown = exportAnswering(std::nullopt);
     EXPECT_EQ(shown.owner, window->handle());
-    EXPECT_EQ(shown.flags,
-              static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
-                                 OFN_NOCHANGEDIR));
+    EXPECT_EQ(shown.flags, static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER
+                                              | OFN_NOCHANGEDIR));
     std::wstring filter = wideText(exportFileFilter.description);
     filter += L'\0';
     filter += wideText(exportFileFilter.pattern);
@@ -105,7 +104,7 @@ TEST_F(SaveDialogTest, OffersTheLastAcceptedPathAndKeepsItOnCancel)
     const std::filesystem::path second = folder / "second.xls";
     EXPECT_EQ(exportAnswering(second).prefilled, first.wstring());
     EXPECT_EQ(exportAnswering(std::nullopt).prefilled, second.wstring());
-    EXPECT_EQ(folder.names(), (std::vector<std::string> {"second.xls", "第一.xls", "评论关键词.txt"}));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"second.xls", "第一.xls", "评论关键词.txt"}));
 }
 
 TEST(WriteFailureText, IsTheMessageThePathAndTheReasonOnItsOwnLine)

@@ -23,7 +23,7 @@ using test::pressKey;
 
 RECT windowRect(HWND window)
 {
-    RECT rect {};
+    RECT rect{};
     GetWindowRect(window, &rect);
     return rect;
 }
@@ -35,7 +35,7 @@ void expectLayout(const ConventionalWindow &window)
     const WindowDefinition &definition = window.definition();
     const int dpi = window.dpi();
     const RECT outer = windowRect(window.handle());
-    const SIZE size {outer.right - outer.left, outer.bottom - outer.top};
+    const SIZE size{outer.right - outer.left, outer.bottom - outer.top};
     EXPECT_EQ(size.cx, scaledLength(definition.outerSize.width, dpi));
     EXPECT_EQ(size.cy, scaledLength(definition.outerSize.height, dpi));
     EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2);
@@ -52,9 +52,9 @@ void expectLayout(const ConventionalWindow &window)
         RECT rect = windowRect(handle);
         MapWindowPoints(nullptr, window.handle(), reinterpret_cast<POINT *>(&rect), 2);
         const ControlGeometry &g = control.geometry;
-        const RECT expected {scaledLength(g.left, dpi), scaledLength(g.top, dpi),
-                             scaledLength(g.left, dpi) + scaledLength(g.width, dpi),
-                             scaledLength(g.top, dpi) + scaledLength(g.height, dpi)};
+        const RECT expected{scaledLength(g.left, dpi), scaledLength(g.top, dpi),
+                            scaledLength(g.left, dpi) + scaledLength(g.width, dpi),
+                            scaledLength(g.top, dpi) + scaledLength(g.height, dpi)};
         EXPECT_TRUE(EqualRect(&rect, &expected)) << "control " << std::string(wideText(control.name).size(), '?');
         EXPECT_EQ(windowText(handle), wideText(control.text));
         EXPECT_EQ(static_cast<WPARAM>(SendMessageW(handle, WM_GETFONT, 0, 0)), font);
@@ -217,8 +217,7 @@ class WindowKeysTest : public test::MainWindowTest {};
 TEST_F(WindowKeysTest, TabAndShiftTabFollowTheTabOrderAndWrap)
 {
     EXPECT_EQ(GetFocus(), window->编辑框1);
-    const HWND order[] = {window->编辑框1, window->按钮1, window->超级列表框1, window->编辑框2.handle(),
-                          window->按钮3};
+    const HWND order[] = {window->编辑框1, window->按钮1, window->超级列表框1, window->编辑框2.handle(), window->按钮3};
     for (std::size_t step = 1; step <= std::size(order); ++step) {
         pressKey(GetFocus(), VK_TAB);
         EXPECT_EQ(GetFocus(), order[step % std::size(order)]) << "Tab " << step;
@@ -294,7 +293,7 @@ private:
 // The quit request waiting, with its exit code, and nothing after it.
 void expectQuitWaiting(WPARAM code)
 {
-    MSG message {};
+    MSG message{};
     ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(message.wParam, code);

@@ -31,7 +31,8 @@ inline void drainMessages()
 inline void pressKey(HWND target, WPARAM key)
 {
     const UINT scanCode = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
-    MSG down {target, WM_KEYDOWN, key, static_cast<LPARAM>(1 | (scanCode << 16)), static_cast<DWORD>(GetMessageTime()), {}};
+    MSG down{target, WM_KEYDOWN, key, static_cast<LPARAM>(1 | (scanCode << 16)), static_cast<DWORD>(GetMessageTime()),
+             {}};
     dispatchMessage(down);
     drainMessages();
 }
