@@ -23,12 +23,33 @@ check() { # check DESCRIPTION ACTUAL EXPECTED
   echo "ok: $1 = $3"
 }
 
+# The X server and the window manager. On a busy machine a window manager
+# now and then fails to open a display that its X server has just
+# announced; that is not the program under test failing, so a fresh X
+# server is tried then, up to three times.
 start_desktop() {
+  local attempt
+  for attempt in 1 2 3; do
+    start_x && return 0
+    echo "attempt $attempt: $desktop_error" >&2
+  done
+  fail "$desktop_error"
+}
+
+# One X server with the window manager; sets desktop_error and fails when
+# either is not ready, leaving neither running.
+start_x() {
+  local i xvfb wm
+  : >"$work/display"
   Xvfb -displayfd 9 -screen 0 "${SCREEN_SIZE}x24" -dpi 96 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
-  pids+=($!)
-  local i
+  xvfb=$!
+  pids+=("$xvfb")
   for i in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
-  [[ -s $work/display ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  if [[ ! -s $work/display ]]; then
+    desktop_error="Xvfb did not start: $(cat "$work/xvfb.log")"
+    stop_processes "$xvfb"
+    return 1
+  fi
   export DISPLAY=":$(head -n1 "$work/display")"
   export XDG_RUNTIME_DIR="$work/runtime"
   mkdir -m 700 -p "$XDG_RUNTIME_DIR"
@@ -45,12 +66,22 @@ start_desktop() {
       HOME=$work/home fluxbox -rc "$work/fluxbox-init" >"$work/wm.log" 2>&1 & ;;
     *) fail "unknown window manager '$WINDOW_MANAGER'" ;;
   esac
-  pids+=($!)
+  wm=$!
+  pids+=("$wm")
   for i in $(seq 200); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$wm" 2>/dev/null || break
     sleep 0.05
   done
-  fail "$WINDOW_MANAGER did not start: $(cat "$work/wm.log")"
+  desktop_error="$WINDOW_MANAGER did not start on $DISPLAY: $(cat "$work/wm.log"); X server: $(cat "$work/xvfb.log")"
+  stop_processes "$wm" "$xvfb"
+  return 1
+}
+
+# Ends the processes and waits until they are gone.
+stop_processes() {
+  kill "$@" 2>/dev/null || true
+  wait "$@" 2>/dev/null || true
 }
 
 # Copies the program into a fresh folder and starts it from another folder.
