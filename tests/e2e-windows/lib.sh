@@ -68,51 +68,21 @@ trap 'exit 1' TERM INT HUP
 [[ -f $YUNQUE ]] || fail "$YUNQUE not found"
 cp "$YUNQUE" "$work/yunque.exe"
 
-# The X server and the window manager, then Wine's server and, on first
-# use, the prefix. On a busy machine the window manager now and then fails
-# to open a display that its X server has just announced; a second X server
-# is tried then, as this is not the program under test failing.
-start_desktop() {
-  local attempt
-  for attempt in 1 2 3; do
-    start_x && { start_wine; return 0; }
-    echo "attempt $attempt: $desktop_error" >&2
-  done
-  fail "no X server with a window manager: $desktop_error"
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/x_desktop.sh"
+
+# An empty configuration: no key bindings of its own (Alt+F4 and Alt+Space
+# reach the program) and no error window about a missing one.
+start_window_manager() {
+  echo '<openbox_config xmlns="http://openbox.org/3.4/rc"/>' >"$work/openbox.xml"
+  openbox --sm-disable --config-file "$work/openbox.xml" >"$work/wm.log" 2>&1 &
+  wm_pid=$!
 }
 
-# One X server with openbox; sets desktop_error and fails when it is not
-# ready.
-start_x() {
-  local i xvfb openbox
-  : >"$work/display"
-  Xvfb -displayfd 9 -screen 0 "${SCREEN_SIZE}x24" -dpi 96 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
-  xvfb=$!
-  pids+=("$xvfb")
-  for i in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.05; done
-  if [[ ! -s $work/display ]]; then
-    desktop_error="Xvfb did not start: $(cat "$work/xvfb.log")"
-    kill "$xvfb" 2>/dev/null || true
-    return 1
-  fi
-  export DISPLAY=":$(head -n1 "$work/display")"
-  export XDG_RUNTIME_DIR="$work/runtime"
-  mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-  unset WAYLAND_DISPLAY
-  # An empty configuration: no key bindings of its own (Alt+F4 and
-  # Alt+Space reach the program) and no error window about a missing one.
-  echo '<openbox_config xmlns="http://openbox.org/3.4/rc"/>' >"$work/openbox.xml"
-  openbox --sm-disable --config-file "$work/openbox.xml" >"$work/openbox.log" 2>&1 &
-  openbox=$!
-  pids+=("$openbox")
-  for i in $(seq 300); do
-    timeout 5 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    kill -0 "$openbox" 2>/dev/null || break
-    sleep 0.05
-  done
-  desktop_error="openbox did not start on $DISPLAY: $(cat "$work/openbox.log"); X server: $(cat "$work/xvfb.log")"
-  kill "$openbox" "$xvfb" 2>/dev/null || true
-  return 1
+# The X server and the window manager, then Wine's server and, on first
+# use, the prefix.
+start_desktop() {
+  start_x_desktop
+  start_wine
 }
 
 start_wine() {
